@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, only when it is missing.
+# Safe to run again: a machine that has everything installs nothing.
+set -euo pipefail
+
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then sudo "$@"; else echo "setup: need root for: $*" >&2; exit 1; fi
+  else
+    "$@"
+  fi
+}
+
+packages=(
+  cmake make
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
+  wine wine32:i386
+  xvfb xauth x11-utils imagemagick xdotool
+  locales googletest python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    need_root dpkg --add-architecture i386
+  fi
+  need_root apt-get update -qq
+  need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Greek locale gives Wine its 1253 ANSI code page; the English one is for
+# the test that checks Greek still reads right under another code page.
+gen_locale() {
+  local name="$1" def="$2"
+  if ! locale -a 2>/dev/null | grep -qi "^${def//-/}$\|^${name}$"; then
+    if ! grep -q "^${name} UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "${name} UTF-8" | need_root tee -a /etc/locale.gen >/dev/null
+    fi
+    need_root locale-gen "${name}" >/dev/null
+  fi
+}
+gen_locale el_GR.UTF-8 el_GR.utf8
+gen_locale en_US.UTF-8 en_US.utf8

@@ -1,0 +1,163 @@
+#include "support/TestSupport.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+namespace support {
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        PumpMessages();
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+std::wstring WindowText(HWND hwnd) {
+    // WM_GETTEXT rather than GetWindowText: it also reads controls of other processes.
+    wchar_t buffer[1024] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return buffer;
+}
+
+std::wstring BinDir() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.find_last_of(L"\\/"));
+}
+
+COLORREF BackColour(HWND parent, HWND control) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetBkColor(dc, RGB(1, 2, 3));
+    SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    COLORREF colour = GetBkColor(dc);
+    DeleteDC(dc);
+    return colour;
+}
+
+StandIn::StandIn() {
+    channel_ = standin::openChannel(&mapping_);
+    if (!channel_) throw std::runtime_error("stand-in channel not available");
+    Reset();
+}
+
+StandIn::~StandIn() { standin::closeChannel(channel_, mapping_); }
+
+void StandIn::Reset() {
+    standin::resetBox(channel_);
+    channel_->callCount = 0;
+}
+
+std::vector<standin::CallRecord> StandIn::CallsSince(LONG mark) const {
+    std::vector<standin::CallRecord> calls;
+    const LONG count = channel_->callCount;
+    for (LONG i = mark; i < count; ++i) calls.push_back(channel_->calls[static_cast<uint32_t>(i) % standin::CALL_LOG_SIZE]);
+    return calls;
+}
+
+namespace {
+
+struct FindData {
+    DWORD processId;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lParam) {
+    auto* data = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == data->processId && GetWindow(hwnd, GW_OWNER) == nullptr && WindowText(hwnd) == data->caption) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
+    std::wstring block;
+    wchar_t* env = GetEnvironmentStringsW();
+    for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
+        std::wstring entry = p;
+        bool replaced = false;
+        for (const auto& e : extra) {
+            const auto name = e.substr(0, e.find(L'=') + 1);
+            if (_wcsnicmp(entry.c_str(), name.c_str(), name.size()) == 0) replaced = true;
+        }
+        if (!replaced) block += entry + L'\0';
+    }
+    FreeEnvironmentStringsW(env);
+    for (const auto& e : extra) block += e + L'\0';
+    block += L'\0';
+    return block;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(DWORD process_id, const wchar_t* caption) {
+    FindData data = {process_id, caption, nullptr};
+    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+}
+
+Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env) {
+    STARTUPINFOW startup = {sizeof startup};
+    std::wstring command = L"\"" + exe + L"\"";
+    std::wstring env = EnvironmentBlock(extra_env);
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        env.data(), working_dir.c_str(), &startup, &process_)) {
+        throw std::runtime_error("cannot start the program");
+    }
+    WaitFor([&] {
+        window_ = FindProcessWindow(process_.dwProcessId, L"Varnosklen v1.0 ");
+        return window_ != nullptr;
+    }, 20000);
+}
+
+Program::~Program() {
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (WaitForExit(5000) == STILL_ACTIVE) TerminateProcess(process_.hProcess, 99);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+DWORD Program::WaitForExit(DWORD timeout_ms) {
+    WaitFor([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeout_ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    path_ = std::wstring(base) + L"varnosklen-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(InterlockedIncrement(&counter));
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() {
+    std::wstring from = path_ + L'\0';
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+}  // namespace support

@@ -1,0 +1,85 @@
+// Helpers for tests that drive real windows under Wine: waiting on a
+// condition with a deadline, reading controls, and the stand-in box.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "standin/channel.h"
+
+namespace support {
+
+// Handles this thread's messages until the condition holds or the deadline
+// passes; true when it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000);
+void PumpMessages();
+
+std::wstring WindowText(HWND hwnd);
+// The folder of the running test executable, where the program and the
+// stand-in library are built.
+std::wstring BinDir();
+
+// The background colour a control is painted with, as its parent answers the
+// control's colour message.
+COLORREF BackColour(HWND parent, HWND control);
+
+// The stand-in box of this test (named by AVR309_STANDIN).
+class StandIn {
+public:
+    StandIn();
+    ~StandIn();
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+
+    standin::Channel* operator->() const { return channel_; }
+    void Reset();  // the box on the bus, no faults, no calls recorded
+    LONG Mark() const { return channel_->callCount; }
+    std::vector<standin::CallRecord> CallsSince(LONG mark) const;
+
+private:
+    HANDLE mapping_ = nullptr;
+    standin::Channel* channel_ = nullptr;
+};
+
+// A process of the real program, ended (if still running) on destruction.
+class Program {
+public:
+    // Starts exe in working_dir with the environment of this test plus extra
+    // (entries "NAME=value"); waits for its window.
+    Program(const std::wstring& exe, const std::wstring& working_dir,
+            const std::vector<std::wstring>& extra_env = {});
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    HWND Window() const { return window_; }
+    HANDLE Process() const { return process_.hProcess; }
+    DWORD Id() const { return process_.dwProcessId; }
+    HWND Control(UINT id) const { return GetDlgItem(window_, static_cast<int>(id)); }
+    // Waits for the process to end; its exit code, or STILL_ACTIVE.
+    DWORD WaitForExit(DWORD timeout_ms = 10000);
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    HWND window_ = nullptr;
+};
+
+// The top-level window of a process with the given caption, or null.
+HWND FindProcessWindow(DWORD process_id, const wchar_t* caption);
+
+// A folder of its own under the temporary folder, removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace support

@@ -1,0 +1,144 @@
+#include "tray/APIStuff.h"
+
+#include <shellapi.h>
+
+namespace APIStuff {
+
+tray::TrayHost* TrayForm = nullptr;
+HMENU TrayMenu = nullptr;
+WNDPROC PrevWndProc = nullptr;
+tray::TrayIconRecord TrayIconData;
+
+namespace {
+
+// Sent by the shell to every top-level window when the taskbar is (re)created.
+UINT taskbarCreatedMessage = 0;
+
+static_assert(sizeof(void*) == 4, "the icon record holds 32-bit handles");
+
+uint32_t HandleValue(const void* handle) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)); }
+
+BOOL Notify(DWORD message) {
+    alignas(4) tray::TrayRecordBytes bytes = tray::RecordBytes(TrayIconData);
+    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(bytes.data()));
+}
+
+void AddTrayIcon() {
+    TrayIconData.uFlags = tray::FLAGS_ADD;
+    Notify(NIM_ADD);
+}
+
+// The taskbar came back (Explorer restarted): without the icon a hidden window
+// could never be shown again.
+void RestoreTrayIcon() {
+    AddTrayIcon();
+    TrayIconData.uFlags = tray::FLAGS_TIP;
+    Notify(NIM_MODIFY);
+}
+
+HWND FormHandle() { return TrayForm->TrayWindowHandle(); }
+
+void CallSetTrayMenuItems(int16_t state) { TrayForm->SetTrayMenuItems(state); }
+
+void HideForm() {
+    ShowWindow(FormHandle(), SW_HIDE);
+    CallSetTrayMenuItems(WINDOW_STATE_MINIMISED);
+}
+
+void ShowHiddenForm() {
+    ShowWindow(FormHandle(), SW_SHOW);
+    CallSetTrayMenuItems(WINDOW_STATE_NORMAL);
+}
+
+void SetWindowState(HWND hwnd, int16_t state) {
+    ShowWindow(hwnd, state == WINDOW_STATE_MINIMISED ? SW_MINIMIZE : SW_RESTORE);
+}
+
+void OnTrayLeftClick() {
+    HWND hwnd = FormHandle();
+    ShowWindow(hwnd, SW_SHOW);
+    if (IsIconic(hwnd)) SetWindowState(hwnd, TrayForm->ReadLastState());
+    SetForegroundWindow(hwnd);
+}
+
+void OnTrayRightClick() {
+    HWND hwnd = FormHandle();
+    SetForegroundWindow(hwnd);
+    POINT at = {};
+    GetCursorPos(&at);
+    // The chosen item's handler runs before the call returns, so that an exit
+    // chosen here has finished destroying the window when we look again.
+    UINT chosen = static_cast<UINT>(TrackPopupMenu(TrayMenu, TPM_RETURNCMD, at.x, at.y, 0, hwnd, nullptr));
+    if (chosen != 0) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    if (!TrayForm) return;  // the window is gone: nothing may be posted to it
+    PostMessageA(hwnd, WM_NULL, 0, 0);
+}
+
+LRESULT PassOn(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(PrevWndProc, hWnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
+    TrayForm = &form;
+    TrayMenu = menu;
+    taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    HWND hwnd = form.TrayWindowHandle();
+    PrevWndProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(hwnd, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&TrayWindowProc))));
+
+    TrayIconData = tray::TrayIconRecord{};
+    TrayIconData.uID = 0;
+    TrayIconData.hWnd = HandleValue(hwnd);
+    TrayIconData.hIcon = HandleValue(form.TrayIconHandle());
+    TrayIconData.uCallbackMessage = tray::TRAY_CALLBACK_MESSAGE;
+    AddTrayIcon();
+}
+
+void SetTrayTip(const wchar_t* text) {
+    TrayIconData.szTip = tray::MakeTipField(text, CP_ACP);
+    TrayIconData.uFlags = tray::FLAGS_TIP;
+    Notify(NIM_MODIFY);
+}
+
+void RemoveTrayIcon() {
+    TrayIconData.uFlags = tray::FLAGS_DELETE;
+    Notify(NIM_DELETE);
+    TrayForm = nullptr;
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCDESTROY) {
+        if (TrayForm) RemoveTrayIcon();
+        return PassOn(hWnd, msg, wParam, lParam);
+    }
+    if (!TrayForm) return PassOn(hWnd, msg, wParam, lParam);
+
+    if (msg == tray::TRAY_CALLBACK_MESSAGE) {
+        if (lParam == WM_LBUTTONUP) {
+            OnTrayLeftClick();
+            return 0;
+        }
+        if (lParam == WM_RBUTTONUP) {
+            OnTrayRightClick();
+            return 0;
+        }
+        return PassOn(hWnd, msg, wParam, lParam);
+    }
+    if (msg == WM_SYSCOMMAND) {
+        if (wParam == SC_MINIMIZE) {
+            HideForm();
+            return 0;
+        }
+        if (wParam == SC_RESTORE && !IsWindowVisible(FormHandle())) {
+            ShowHiddenForm();
+            return 0;
+        }
+        return PassOn(hWnd, msg, wParam, lParam);
+    }
+    if (msg == taskbarCreatedMessage && taskbarCreatedMessage != 0) RestoreTrayIcon();
+    return PassOn(hWnd, msg, wParam, lParam);
+}
+
+}  // namespace APIStuff

@@ -1,0 +1,32 @@
+// The program's icon in the notification area, and the hook on the main
+// window's messages that turns minimising into hiding there.
+#pragma once
+
+#include <windows.h>
+
+#include "tray/TrayHost.h"
+#include "tray/TrayIconRecord.h"
+
+namespace APIStuff {
+
+// The window the icon and hook serve; cleared when the window is destroyed.
+extern tray::TrayHost* TrayForm;
+// The menu popped up on a right click.
+extern HMENU TrayMenu;
+// The window procedure the hook replaced.
+extern WNDPROC PrevWndProc;
+// The icon's description, reused by every call to the shell.
+extern tray::TrayIconRecord TrayIconData;
+
+// Hooks the window's messages and adds its icon (without a tip yet).
+void InstallTrayHook(tray::TrayHost& form, HMENU menu);
+void SetTrayTip(const wchar_t* text);
+void RemoveTrayIcon();
+
+LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Window states as the hook reads and sets them.
+inline constexpr int16_t WINDOW_STATE_NORMAL = 0;
+inline constexpr int16_t WINDOW_STATE_MINIMISED = 1;
+
+}  // namespace APIStuff

@@ -1,0 +1,117 @@
+// The program's only window: the status box, the switch button, the credits
+// frame with its link, the poll timer and the tray menu.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/Scoped.h"
+#include "tray/TrayHost.h"
+
+class Form1 final : public tray::TrayHost {
+public:
+    enum class WhenDestroyed { EndProgram, KeepRunning };
+
+    explicit Form1(HINSTANCE instance, WhenDestroyed when_destroyed = WhenDestroyed::EndProgram);
+    ~Form1();
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // Creates the window and its controls and runs Form_Load; the window is
+    // not shown yet. False when the window could not be created.
+    bool Create();
+    void Show(int show_command);
+    HWND Handle() const { return hwnd_; }
+
+    // Tray integration.
+    void SetTrayMenuItems(int16_t& window_state) override;
+    HWND TrayWindowHandle() const override { return hwnd_; }
+    HICON TrayIconHandle() const override { return smallIcon_.get(); }
+    int16_t ReadLastState() const override { return LastState; }
+
+    // A window state to restore; nothing in the program assigns it.
+    int16_t LastState = 0;
+    // The in/out byte of every device call, and the latest probe's status.
+    uint8_t PortByte = 0;
+    uint8_t ProbeStatus = 0;
+
+    // Controls, in the window's order of definition.
+    HWND Frame1 = nullptr;
+    HWND Label2 = nullptr;
+    HWND Label1 = nullptr;
+    HWND Text1 = nullptr;
+    HWND Command1 = nullptr;
+    HWND Label3 = nullptr;
+    HMENU mnuTray = nullptr;
+    // Whether a tray item is enabled; the minimise item is never shown, so
+    // its state lives only here.
+    bool IsTrayItemEnabled(UINT item) const;
+
+    // Control and menu identifiers.
+    static constexpr UINT ID_COMMAND1 = 101;
+    static constexpr UINT ID_TEXT1 = 102;
+    static constexpr UINT ID_FRAME1 = 103;
+    static constexpr UINT ID_LABEL1 = 104;
+    static constexpr UINT ID_LABEL2 = 105;
+    static constexpr UINT ID_LABEL3 = 106;
+    static constexpr UINT ID_MNU_TRAY_RESTORE = 201;
+    static constexpr UINT ID_MNU_TRAY_CLOSE = 202;
+    static constexpr UINT ID_MNU_TRAY_MINIMIZE = 203;
+    static constexpr UINT_PTR TIMER1_ID = 1;
+    static constexpr UINT TIMER1_INTERVAL_MS = 100;
+
+    // The handlers, callable as the events would call them.
+    void Form_Load();
+    void Timer1_Timer();
+    void Command1_Click();
+    void Label2_Click();
+    void mnuTrayRestore_Click();
+    void mnuTrayClose_Click();
+    void mnuTrayMinimize_Click();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    void CreateControls();
+    void CreateTrayMenu();
+    void CreateToolTip();
+    void FitLabelWidth(HWND label);
+    int TwipsToPixelsX(int twips) const;
+    int TwipsToPixelsY(int twips) const;
+    HWND CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style,
+                       UINT id, int left, int top, int width, int height);
+
+    void CheckDevice();
+    bool ShowLibraryProblem();
+    void SetText1Text(const wchar_t* text);
+    void SetText1BackColor(COLORREF colour);
+    void SetCommand1Enabled(bool enabled);
+    void SetTrayItemEnabled(UINT item, bool enabled);
+
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
+    void OnActivate(WPARAM wParam);
+    void OnDestroy();
+    void OnNcDestroy();
+
+    HINSTANCE instance_;
+    WhenDestroyed whenDestroyed_;
+    HWND hwnd_ = nullptr;
+    HWND toolTip_ = nullptr;
+    HWND focus_ = nullptr;  // the control to give the focus back to on activation
+    int dpiX_ = 96;
+    int dpiY_ = 96;
+
+    common::ScopedIcon smallIcon_;
+    common::ScopedIcon bigIcon_;
+    common::ScopedFont font_;
+    common::ScopedMenu trayMenuBar_;  // owns mnuTray; never attached, so no menu bar shows
+    common::ScopedBrush text1Brush_;
+
+    const wchar_t* text1Text_ = nullptr;
+    COLORREF text1BackColor_ = 0;
+    bool trayItemEnabled_[3] = {true, true, true};
+};

@@ -1,0 +1,49 @@
+// The window's texts and colours. Greek, kept as wide strings and shown
+// through the controls' wide interfaces, so they read right whatever the
+// system's 8-bit code page.
+#pragma once
+
+#include <windows.h>
+
+namespace texts {
+
+inline constexpr wchar_t CAPTION[] = L"Varnosklen v1.0 ";
+inline constexpr wchar_t FRAME1[] = L" Σχεδίαση : ";
+inline constexpr wchar_t LABEL1[] = L"Δεκέμβριος 2026 - Νίκος Βαρνάς";
+inline constexpr wchar_t WEB_ADDRESS[] = L"http://varnosklen.gr";
+inline constexpr wchar_t LABEL2_TOOLTIP[] = L"Κάντε κλίκ εδώ, για να επισκευτείτε τον δικτυακό μου τόπο.";
+inline constexpr wchar_t SEARCHING[] = L"Αναζήτηση της συσκευής  < Varnosklen > ...";
+inline constexpr wchar_t COMMAND1[] = L"Σύνδεση με το κοινό περιφεριακό USB";
+inline constexpr wchar_t LABEL3[] = L"Κατάσταση :";
+
+// What the poll shows.
+inline constexpr wchar_t ABSENT[] =
+    L" Η συσκευή <Varnosklen> δέν βρέθηκε, άρα πρέπει να έχετε ήδη συνδεθεί με το κοινό "
+    L"περιφεριακό USB (π.χ. εκτυπωτής USB) ";
+inline constexpr wchar_t PRESENT[] = L" Η συσκευή <Varnosklen> βρέθηκε! ";
+
+// What the switch command shows before it sends the sequence.
+inline constexpr wchar_t SHORT_ABSENT[] = L" Η συσκευή < Varnosklen > δέν βρέθηκε ";
+inline constexpr wchar_t SHORT_PRESENT[] = L" Η συσκευή < Varnosklen > βρέθηκε! ";
+
+// When the device library cannot be used, neither poll text is true: say why.
+inline constexpr wchar_t LIBRARY_MISSING[] = L" Δεν βρέθηκε η βιβλιοθήκη AVR309.dll της συσκευής ";
+inline constexpr wchar_t LIBRARY_INCOMPLETE[] =
+    L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι ελλιπής ή παλιά ";
+
+// The tray menu and the icon's tip.
+inline constexpr wchar_t MNU_TRAY[] = L"popup";
+inline constexpr wchar_t MNU_TRAY_RESTORE[] = L"Ανοιγμα του Varnosklen";
+inline constexpr wchar_t MNU_TRAY_CLOSE[] = L"Εξοδος";
+inline constexpr wchar_t TRAY_TIP[] = L"<Varnosklen>. Κάντε κλίκ εδώ, για εμφάνιση του προγράμματος";
+
+}  // namespace texts
+
+namespace colours {
+
+inline constexpr COLORREF WHITE = 0x00FFFFFF;
+inline constexpr COLORREF ABSENT = 0x00C0C0FF;   // light red
+inline constexpr COLORREF PRESENT = 0x00C0FFC0;  // light green
+inline constexpr COLORREF LINK = 0x00FF0000;     // pure blue
+
+}  // namespace colours

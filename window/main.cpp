@@ -1,0 +1,20 @@
+// Varnosklen: shows whether the USB sharing switch is on the bus and sends it
+// the command that passes the line through to the shared peripheral.
+#include <windows.h>
+
+#include "window/Form1.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    Form1 form(instance);
+    if (!form.Create()) return 1;
+    form.Show(show_command);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Enter and Space work as in a dialog.
+        if (form.Handle() && IsDialogMessageW(form.Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "common/Scoped.h"
 
 namespace module1 {
@@ -26,16 +28,49 @@ Library& library() {
     return lib;
 }
 
+// The platform's search for a bare name, without the current folder: a
+// library planted there must never be loaded. First the program's folder and
+// the system folder, then the Windows folder and every absolute folder on PATH.
+HMODULE LoadFromSearchPath() {
+    HMODULE module = LoadLibraryExW(LIBRARY_NAME, nullptr,
+                                    LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module) return module;
+
+    std::wstring folders;
+    wchar_t windows[MAX_PATH] = {};
+    if (GetWindowsDirectoryW(windows, MAX_PATH)) folders = std::wstring(windows) + L";";
+    const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (length > 0) {
+        std::wstring path(length, L'\0');
+        path.resize(GetEnvironmentVariableW(L"PATH", path.data(), length));
+        folders += path;
+    }
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(L';', start);
+        if (end == std::wstring::npos) end = folders.size();
+        std::wstring folder = folders.substr(start, end - start);
+        start = end + 1;
+        // A relative entry such as "." would bring the current folder back.
+        const bool absolute = folder.size() > 2 && ((folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/')) ||
+                                                    (folder[0] == L'\\' && folder[1] == L'\\'));
+        if (!absolute) continue;
+        if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+        const std::wstring file = folder + LIBRARY_NAME;
+        if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        // Its own folder is searched for what it needs in turn.
+        module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (module) return module;
+    }
+    return nullptr;
+}
+
 HMODULE LoadDeviceLibrary() {
     Library& lib = library();
     if (!lib.module) {
-        // Keep the current folder out of the search, so a library planted
-        // there is never loaded; the program's folder, the system and PATH stay.
-        static const bool searchHardened = SetDllDirectoryW(L"") != FALSE;
-        (void)searchHardened;
         // A broken library must not stop the program with a system dialog.
-        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        lib.module.reset(LoadLibraryW(LIBRARY_NAME));
+        const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        lib.module.reset(LoadFromSearchPath());
         SetErrorMode(oldMode);
     }
     return lib.module.get();

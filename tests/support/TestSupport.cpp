@@ -47,6 +47,15 @@ COLORREF BackColour(HWND parent, HWND control) {
     return colour;
 }
 
+COLORREF ScreenColour(HWND control) {
+    POINT corner = {2, 2};
+    ClientToScreen(control, &corner);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, corner.x, corner.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
 StandIn::StandIn() {
     channel_ = standin::openChannel(&mapping_);
     if (!channel_) throw std::runtime_error("stand-in channel not available");

@@ -25,6 +25,9 @@ std::wstring BinDir();
 // The background colour a control is painted with, as its parent answers the
 // control's colour message.
 COLORREF BackColour(HWND parent, HWND control);
+// The colour on screen just inside a control's top-left corner, where a
+// centred text never reaches: works for windows of other processes too.
+COLORREF ScreenColour(HWND control);
 
 // The stand-in box of this test (named by AVR309_STANDIN).
 class StandIn {

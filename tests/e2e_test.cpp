@@ -1,0 +1,128 @@
+// The real Varnosklen.exe, started as its own process and driven from outside.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+#include "window/Form1.h"
+#include "window/Texts.h"
+
+namespace {
+
+using support::Program;
+using support::StandIn;
+using support::TempDir;
+using support::WaitFor;
+using support::WindowText;
+
+std::wstring ProgramPath() { return support::BinDir() + L"\\Varnosklen.exe"; }
+std::wstring LibraryPath() { return support::BinDir() + L"\\AVR309.dll"; }
+
+class EndToEnd : public testing::Test {
+protected:
+    std::wstring Status(const Program& p) const { return WindowText(p.Control(Form1::ID_TEXT1)); }
+    bool Shows(const Program& p, const wchar_t* text) const {
+        return WaitFor([&] { return Status(p) == text; });
+    }
+    bool ButtonEnabled(const Program& p) const { return IsWindowEnabled(p.Control(Form1::ID_COMMAND1)) != FALSE; }
+
+    StandIn box;
+};
+
+TEST_F(EndToEnd, FollowsTheBoxAndEndsWithExitCodeZeroWhenClosed) {
+    Program program(ProgramPath(), support::BinDir());
+    ASSERT_NE(program.Window(), nullptr);
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    EXPECT_TRUE(ButtonEnabled(program));
+
+    box->onBus = 0;
+    ASSERT_TRUE(Shows(program, texts::ABSENT));
+    EXPECT_FALSE(ButtonEnabled(program));
+
+    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, PressingTheButtonPassesTheLineThroughAndTheWindowTurnsRed) {
+    Program program(ProgramPath(), support::BinDir());
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Shows(program, texts::ABSENT));
+    EXPECT_EQ(box->switchCount, 1);
+    EXPECT_FALSE(ButtonEnabled(program));
+
+    box->onBus = 1;  // the box's own push button
+    box->passedThrough = 0;
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    EXPECT_TRUE(ButtonEnabled(program));
+}
+
+TEST_F(EndToEnd, AMissingLibrarySaysSoAndIsPickedUpOnceInPlace) {
+    TempDir dir;
+    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), dir.File(L"Varnosklen.exe").c_str(), FALSE));
+    Program program(dir.File(L"Varnosklen.exe"), dir.Path());
+    ASSERT_NE(program.Window(), nullptr);
+    ASSERT_TRUE(Shows(program, texts::LIBRARY_MISSING));
+    EXPECT_FALSE(ButtonEnabled(program));
+    EXPECT_EQ(support::ScreenColour(program.Control(Form1::ID_TEXT1)), colours::ABSENT);
+
+    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), dir.File(L"AVR309.dll").c_str(), FALSE));
+    ASSERT_TRUE(Shows(program, texts::PRESENT)) << "picked up without a restart";
+    EXPECT_TRUE(ButtonEnabled(program));
+    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program.Control(Form1::ID_TEXT1)) == colours::PRESENT; }));
+}
+
+TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncomplete) {
+    for (uint32_t op = 0; op < standin::OP_COUNT; ++op) {
+        SCOPED_TRACE(standin::OP_NAMES[op]);
+        box.Reset();
+        box->hideMask = 1 << op;
+        Program program(ProgramPath(), support::BinDir());
+        ASSERT_TRUE(Shows(program, texts::LIBRARY_INCOMPLETE));
+        EXPECT_FALSE(ButtonEnabled(program));
+        // A press (Enter, or a click sent from outside) sends nothing.
+        const LONG mark = box.Mark();
+        SendMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(program.Control(Form1::ID_COMMAND1)));
+        EXPECT_EQ(box.Mark(), mark);
+    }
+}
+
+TEST_F(EndToEnd, ALibraryPlantedInTheCurrentFolderIsNotLoaded) {
+    TempDir programDir, currentDir;
+    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), currentDir.File(L"AVR309.dll").c_str(), FALSE));
+    const LONG mark = box.Mark();
+    Program program(programDir.File(L"Varnosklen.exe"), currentDir.Path());
+    ASSERT_TRUE(Shows(program, texts::LIBRARY_MISSING));
+    EXPECT_EQ(box.Mark(), mark) << "the planted library answered";
+}
+
+TEST_F(EndToEnd, ALibraryOnThePathIsLoaded) {
+    TempDir programDir, libraryDir;
+    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), libraryDir.File(L"AVR309.dll").c_str(), FALSE));
+    wchar_t path[8192] = {};
+    GetEnvironmentVariableW(L"PATH", path, 8192);
+    Program program(programDir.File(L"Varnosklen.exe"), programDir.Path(),
+                    {L"PATH=" + libraryDir.Path() + L";" + path});
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+}
+
+TEST_F(EndToEnd, ALibraryInTheSystemFolderIsLoaded) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring installed = std::wstring(system) + L"\\AVR309.dll";
+    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), installed.c_str(), FALSE));
+    struct Uninstall {
+        std::wstring file;
+        ~Uninstall() { DeleteFileW(file.c_str()); }
+    } uninstall{installed};
+
+    TempDir programDir;
+    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
+    Program program(programDir.File(L"Varnosklen.exe"), programDir.Path());
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+}  // namespace

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
 #include "window/Form1.h"
 #include "window/Texts.h"
 
@@ -123,6 +127,44 @@ TEST_F(EndToEnd, ALibraryInTheSystemFolderIsLoaded) {
     ASSERT_TRUE(Shows(program, texts::PRESENT));
     PostMessageW(program.Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// The tray popup of another process, once it is open.
+HWND PopupOf(DWORD process) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == process && IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
+void Choose(const Program& program, UINT key) {
+    HWND popup = nullptr;
+    PostMessageW(program.Window(), 2025, 0, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitFor([&] { return (popup = PopupOf(program.Id())) != nullptr; }));
+    PostMessageW(popup, WM_KEYDOWN, key, 0);
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST_F(EndToEnd, MinimiseToTheTrayRestoreFromItsMenuAndExitFromIt) {
+    Program program(ProgramPath(), support::BinDir());
+    HWND window = program.Window();
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+
+    PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }));
+    EXPECT_FALSE(IsIconic(window));
+
+    Choose(program, VK_DOWN);  // the first item: open
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
+
+    Choose(program, VK_UP);  // round to the last item: exit
+    EXPECT_EQ(program.WaitForExit(), 0u);
+    NOTIFYICONDATAW probe = {};
+    probe.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    probe.hWnd = window;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon went with the window";
 }
 
 }  // namespace

@@ -9,4 +9,4 @@ build
 start_private_display
 init_prefix
 cd "$BUILD_DIR"
-ctest --output-on-failure "$@"
+ctest --output-on-failure -j 2 "$@"

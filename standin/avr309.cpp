@@ -97,6 +97,7 @@ Faults loadFaults(const Channel* c) {
 int32_t serve(Op op, uint8_t* address, uint8_t value) {
     Channel* c = g_channel;
     if (!c) return STATUS_NOT_PRESENT;
+    InterlockedIncrement(&c->callsInProgress);
     CallRecord record{};
     record.op = op;
     if (HWND watched = reinterpret_cast<HWND>(static_cast<LONG_PTR>(c->watchWindow)))
@@ -104,6 +105,7 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
     if (LONG ms = c->delayMs; ms > 0) Sleep(static_cast<DWORD>(ms));
 
     EnterCriticalSection(&g_lock);
+    if (c->leaveBusAtCall > 0 && c->callCount + 1 == c->leaveBusAtCall) c->onBus = 0;
     Box box = loadBox(c);
     const Box was = box;
     const Outcome o = call(box, loadFaults(c), op, address, value);
@@ -115,6 +117,7 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
     c->calls[static_cast<uint32_t>(c->callCount) % CALL_LOG_SIZE] = record;
     InterlockedIncrement(&c->callCount);
     LeaveCriticalSection(&g_lock);
+    InterlockedDecrement(&c->callsInProgress);
     return o.status;
 }
 

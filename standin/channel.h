@@ -52,6 +52,11 @@ struct Channel {
 
     // A window whose text every call copies into its record (0 for none).
     volatile LONG watchWindow;
+    // The box leaves the bus as call number N (callCount counts from 1) comes
+    // in; 0 for never. For a box unplugged in the middle of a sequence.
+    volatile LONG leaveBusAtCall;
+    // Calls that have come in and not yet returned.
+    volatile LONG callsInProgress;
 
     // The record of calls.
     volatile LONG callCount;
@@ -82,6 +87,7 @@ inline void resetBox(Channel* c) {
     c->hideMask = 0;
     c->switchOnCommand = 1;
     c->watchWindow = 0;
+    c->leaveBusAtCall = 0;
 }
 
 // Opens (creating if needed) the block named by the environment; keeps the

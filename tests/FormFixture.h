@@ -14,8 +14,10 @@ protected:
     void SetUp() override {
         form = std::make_unique<Form1>(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
         ASSERT_TRUE(form->Create());
-        form->Show(SW_SHOWNORMAL);
+        form->Show(ShowCommand());
     }
+
+    virtual int ShowCommand() const { return SW_SHOWNORMAL; }
 
     void TearDown() override {
         form.reset();

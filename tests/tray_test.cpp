@@ -91,16 +91,35 @@ TEST_F(TrayTest, TheIconLivesFromLoadToDestruction) {
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
 }
 
-TEST_F(TrayTest, ANewTaskbarGetsTheIconBack) {
+// As a restarting Explorer does: the icon is lost, then "TaskbarCreated" comes.
+void RestartTaskbar(HWND hwnd) {
     NOTIFYICONDATAW remove = {};
     remove.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    remove.hWnd = form->Handle();
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &remove));  // as a restarting Explorer loses it
-    ASSERT_FALSE(IconExists(form->Handle()));
-    ShowWindow(form->Handle(), SW_HIDE);
-    SendMessageW(form->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    remove.hWnd = hwnd;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &remove));
+    ASSERT_FALSE(IconExists(hwnd));
+    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+}
+
+TEST_F(TrayTest, ANewTaskbarGetsTheIconBackWhetherTheWindowIsShownOrHidden) {
+    RestartTaskbar(form->Handle());
     EXPECT_TRUE(IconExists(form->Handle()));
     EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
+
+    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_FALSE(IsWindowVisible(form->Handle()));
+    RestartTaskbar(form->Handle());
+    EXPECT_TRUE(IconExists(form->Handle()));
+    SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(form->Handle())) << "the hidden window can be brought back";
+}
+
+TEST_F(TrayTest, AnAnnouncementWithoutARestartKeepsTheIcon) {
+    SendMessageW(form->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(IconExists(form->Handle()));
+    EXPECT_TRUE(APIStuff::TrayIconShown);
+    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(form->Handle()));
 }
 
 // --- The hook -----------------------------------------------------------------

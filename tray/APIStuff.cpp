@@ -8,6 +8,8 @@ tray::TrayHost* TrayForm = nullptr;
 HMENU TrayMenu = nullptr;
 WNDPROC PrevWndProc = nullptr;
 tray::TrayIconRecord TrayIconData;
+NotifyIconFunction ShellNotifyIcon = &Shell_NotifyIconA;
+bool TrayIconShown = false;
 
 namespace {
 
@@ -20,12 +22,12 @@ uint32_t HandleValue(const void* handle) { return static_cast<uint32_t>(reinterp
 
 BOOL Notify(DWORD message) {
     alignas(4) tray::TrayRecordBytes bytes = tray::RecordBytes(TrayIconData);
-    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(bytes.data()));
+    return ShellNotifyIcon(message, reinterpret_cast<NOTIFYICONDATAA*>(bytes.data()));
 }
 
 void AddTrayIcon() {
     TrayIconData.uFlags = tray::FLAGS_ADD;
-    Notify(NIM_ADD);
+    TrayIconShown = Notify(NIM_ADD) != FALSE;
 }
 
 // The taskbar came back (Explorer restarted): without the icon a hidden window
@@ -33,7 +35,9 @@ void AddTrayIcon() {
 void RestoreTrayIcon() {
     AddTrayIcon();
     TrayIconData.uFlags = tray::FLAGS_TIP;
-    Notify(NIM_MODIFY);
+    // The add fails when the icon outlived the announcement; then this finds it.
+    const bool tipped = Notify(NIM_MODIFY) != FALSE;
+    TrayIconShown = TrayIconShown || tipped;
 }
 
 HWND FormHandle() { return TrayForm->TrayWindowHandle(); }
@@ -105,6 +109,7 @@ void SetTrayTip(const wchar_t* text) {
 void RemoveTrayIcon() {
     TrayIconData.uFlags = tray::FLAGS_DELETE;
     Notify(NIM_DELETE);
+    TrayIconShown = false;
     TrayForm = nullptr;
 }
 
@@ -127,7 +132,7 @@ LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPara
         return PassOn(hWnd, msg, wParam, lParam);
     }
     if (msg == WM_SYSCOMMAND) {
-        if (wParam == SC_MINIMIZE) {
+        if (wParam == SC_MINIMIZE && TrayIconShown) {
             HideForm();
             return 0;
         }

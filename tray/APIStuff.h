@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "tray/TrayHost.h"
 #include "tray/TrayIconRecord.h"
@@ -17,6 +18,13 @@ extern HMENU TrayMenu;
 extern WNDPROC PrevWndProc;
 // The icon's description, reused by every call to the shell.
 extern tray::TrayIconRecord TrayIconData;
+
+// The shell's icon call; tests put a refusing shell in its place.
+using NotifyIconFunction = BOOL(WINAPI*)(DWORD message, NOTIFYICONDATAA* data);
+extern NotifyIconFunction ShellNotifyIcon;
+// Whether the shell took the icon. Without one, minimising must not hide the
+// window, or nothing could bring it back.
+extern bool TrayIconShown;
 
 // Hooks the window's messages and adds its icon (without a tip yet).
 void InstallTrayHook(tray::TrayHost& form, HMENU menu);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "common/Scoped.h"
 
 namespace module1 {
@@ -23,9 +21,27 @@ struct Library {
     FARPROC operations[OPERATION_COUNT] = {};
 };
 
-Library& library() {
-    static Library lib;
-    return lib;
+Library loaded;
+
+Library& library() { return loaded; }
+
+bool IsAbsolute(const wchar_t* folder, int length) {
+    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    return length > 2 && ((folder[1] == L':' && slash(folder[2])) || (slash(folder[0]) && slash(folder[1])));
+}
+
+// The library in one folder of the search, if it is there. A relative folder
+// such as "." would bring the current folder back, so only absolute ones count.
+HMODULE LoadFromFolder(const wchar_t* folder, int length) {
+    constexpr int NAME_LENGTH = sizeof LIBRARY_NAME / sizeof LIBRARY_NAME[0];  // with its NUL
+    wchar_t file[MAX_PATH];
+    if (!IsAbsolute(folder, length) || length + 1 + NAME_LENGTH > MAX_PATH) return nullptr;
+    CopyMemory(file, folder, static_cast<SIZE_T>(length) * sizeof(wchar_t));
+    if (file[length - 1] != L'\\' && file[length - 1] != L'/') file[length++] = L'\\';
+    CopyMemory(file + length, LIBRARY_NAME, NAME_LENGTH * sizeof(wchar_t));
+    if (GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES) return nullptr;
+    // Its own folder is searched for what it needs in turn.
+    return LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // The platform's search for a bare name, without the current folder: a
@@ -36,33 +52,23 @@ HMODULE LoadFromSearchPath() {
                                     LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module) return module;
 
-    std::wstring folders;
     wchar_t windows[MAX_PATH] = {};
-    if (GetWindowsDirectoryW(windows, MAX_PATH)) folders = std::wstring(windows) + L";";
-    const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (length > 0) {
-        std::wstring path(length, L'\0');
-        path.resize(GetEnvironmentVariableW(L"PATH", path.data(), length));
-        folders += path;
-    }
-    size_t start = 0;
-    while (start <= folders.size()) {
-        size_t end = folders.find(L';', start);
-        if (end == std::wstring::npos) end = folders.size();
-        std::wstring folder = folders.substr(start, end - start);
+    if (GetWindowsDirectoryW(windows, MAX_PATH) && (module = LoadFromFolder(windows, lstrlenW(windows)))) return module;
+
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (size == 0) return nullptr;
+    auto* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, size * sizeof(wchar_t)));
+    if (!path) return nullptr;
+    DWORD length = GetEnvironmentVariableW(L"PATH", path, size);
+    if (length >= size) length = 0;  // PATH grew in between: nothing was copied
+    for (DWORD start = 0; start < length && !module;) {
+        DWORD end = start;
+        while (end < length && path[end] != L';') ++end;
+        module = LoadFromFolder(path + start, static_cast<int>(end - start));
         start = end + 1;
-        // A relative entry such as "." would bring the current folder back.
-        const bool absolute = folder.size() > 2 && ((folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/')) ||
-                                                    (folder[0] == L'\\' && folder[1] == L'\\'));
-        if (!absolute) continue;
-        if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-        const std::wstring file = folder + LIBRARY_NAME;
-        if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        // Its own folder is searched for what it needs in turn.
-        module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        if (module) return module;
     }
-    return nullptr;
+    HeapFree(GetProcessHeap(), 0, path);
+    return module;
 }
 
 HMODULE LoadDeviceLibrary() {

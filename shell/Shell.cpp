@@ -3,33 +3,40 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <string>
-
 namespace Shell {
 
 namespace {
 
-std::string ToAnsi(const wchar_t* text) {
-    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<size_t>(size) - 1);
-    return out;
-}
+// A string in the system's 8-bit code page, on the heap for as long as it lives.
+class AnsiText {
+public:
+    explicit AnsiText(const wchar_t* text) {
+        if (!text) return;
+        const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+        if (size <= 0) return;
+        text_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(size)));
+        if (text_) WideCharToMultiByte(CP_ACP, 0, text, -1, text_, size, nullptr, nullptr);
+    }
+    ~AnsiText() {
+        if (text_) HeapFree(GetProcessHeap(), 0, text_);
+    }
+    AnsiText(const AnsiText&) = delete;
+    AnsiText& operator=(const AnsiText&) = delete;
+
+    const char* get() const { return text_; }
+
+private:
+    char* text_ = nullptr;
+};
 
 }  // namespace
 
 bool ShellOpen(const wchar_t* file, const wchar_t* verb, const wchar_t* parameters,
                const wchar_t* directory, int show) {
-    if (!file || !verb) return false;
-    const std::string fileA = ToAnsi(file);
-    const std::string verbA = ToAnsi(verb);
-    const std::string parametersA = parameters ? ToAnsi(parameters) : std::string();
-    const std::string directoryA = directory ? ToAnsi(directory) : std::string();
-    HINSTANCE result = ShellExecuteA(nullptr, verbA.c_str(), fileA.c_str(),
-                                     parameters ? parametersA.c_str() : nullptr,
-                                     directory ? directoryA.c_str() : nullptr, show);
+    const AnsiText fileA(file), verbA(verb), parametersA(parameters), directoryA(directory);
+    if (!fileA.get() || !verbA.get()) return false;
+    if ((parameters && !parametersA.get()) || (directory && !directoryA.get())) return false;
+    HINSTANCE result = ShellExecuteA(nullptr, verbA.get(), fileA.get(), parametersA.get(), directoryA.get(), show);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

@@ -101,6 +101,18 @@ TEST_F(LinkTest, OneClickOnTheLinkOpensTheAddressOnce) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), launch), 1);
 }
 
+TEST_F(LinkTest, OnlyTheProgramsOwnAddressIsEverOpened) {
+    support::TempDir dir;
+    const std::wstring log = dir.File(L"launches.log");
+    WebHandler handler(log);
+    // Another program may rewrite the label's caption; the link keeps its address.
+    SendMessageW(form->Label2, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"http://elsewhere.example/"));
+    PostMessageW(form->Label2, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(form->Label2, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    ASSERT_TRUE(support::WaitFor([&] { return ReadLines(log).size() >= 1; }));
+    EXPECT_EQ(ReadLines(log)[0], Utf8(texts::WEB_ADDRESS) + "\t1");
+}
+
 TEST_F(LinkTest, TheLinkShowsAHandCursor) {
     POINT inside = {2, 2};
     ClientToScreen(form->Label2, &inside);

@@ -1,7 +1,6 @@
 #include "tray/TrayIconRecord.h"
 
 #include <cstring>
-#include <string>
 
 namespace tray {
 
@@ -14,12 +13,12 @@ void PutLittleEndian(TrayRecordBytes& bytes, size_t offset, uint32_t value) {
 }  // namespace
 
 TipField MakeTipField(const wchar_t* text, UINT code_page) {
-    std::wstring wide = text ? text : L"";
-    if (wide.size() > TIP_MAX_CHARS) wide.resize(TIP_MAX_CHARS);
+    int chars = 0;
+    while (text && chars < static_cast<int>(TIP_MAX_CHARS) && text[chars]) ++chars;
 
     char narrow[TIP_MAX_CHARS * 2 + 2] = {};
-    int length = WideCharToMultiByte(code_page, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                     narrow, sizeof narrow - 1, nullptr, nullptr);
+    int length = chars == 0 ? 0
+                            : WideCharToMultiByte(code_page, 0, text, chars, narrow, sizeof narrow - 1, nullptr, nullptr);
     if (length < 0) length = 0;
     // In a double-byte code page 63 characters can take more bytes than the
     // field holds: cut at a character boundary.

@@ -72,11 +72,8 @@ Form1::~Form1() {
 }
 
 bool Form1::Create() {
-    static const bool commonControls = [] {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
-        return InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)commonControls;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&icc);
 
     if (!RegisterWindowClass(instance_)) return false;
     // The class procedure is a placeholder: this window gets its own, which

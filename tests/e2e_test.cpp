@@ -167,4 +167,67 @@ TEST_F(EndToEnd, MinimiseToTheTrayRestoreFromItsMenuAndExitFromIt) {
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon went with the window";
 }
 
+HWND FocusOf(const Program& program) {
+    GUITHREADINFO info = {sizeof info};
+    GetGUIThreadInfo(GetWindowThreadProcessId(program.Window(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+void Key(HWND target, UINT key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
+}
+
+TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
+    Program program(ProgramPath(), support::BinDir());
+    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    box->switchOnCommand = 0;
+    const HWND button = program.Control(Form1::ID_COMMAND1);
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(program) == button; })) << "the focus starts on the button";
+
+    for (UINT key : {VK_RETURN, VK_SPACE}) {
+        SCOPED_TRACE(key);
+        const LONG mark = box.Mark();
+        Key(button, key);
+        const auto writes = [&] {
+            int n = 0;
+            for (const auto& call : box.CallsSince(mark)) n += call.op == standin::OP_SET_OUT_DATA_PORT;
+            return n;
+        };
+        ASSERT_TRUE(WaitFor([&] { return writes() >= 3; })) << writes();
+        const LONG after = box.Mark();
+        ASSERT_TRUE(WaitFor([&] { return box.Mark() - after >= 3; }));
+        EXPECT_EQ(writes(), 3) << "one press per key";
+    }
+
+    // Tab runs button, status box, link and round again; the labels are passed by.
+    const HWND expected[] = {program.Control(Form1::ID_TEXT1),
+                             GetDlgItem(program.Control(Form1::ID_FRAME1), Form1::ID_LABEL2), button};
+    for (HWND next : expected) {
+        Key(FocusOf(program), VK_TAB);
+        EXPECT_TRUE(WaitFor([&] { return FocusOf(program) == next; }));
+    }
+}
+
+TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {
+    Program first(ProgramPath(), support::BinDir());
+    ASSERT_TRUE(Shows(first, texts::PRESENT));
+    PostMessageW(first.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(first.Window()); }));
+
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION second = {};
+    std::wstring command = L"\"" + ProgramPath() + L"\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               support::BinDir().c_str(), &startup, &second));
+    EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0; }));
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(second.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(support::FindProcessWindow(second.dwProcessId, L"Varnosklen v1.0 "), nullptr);
+    CloseHandle(second.hThread);
+    CloseHandle(second.hProcess);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first.Window()) != FALSE; }));
+}
+
 }  // namespace

@@ -113,6 +113,20 @@ TEST_F(LinkTest, OnlyTheProgramsOwnAddressIsEverOpened) {
     EXPECT_EQ(ReadLines(log)[0], Utf8(texts::WEB_ADDRESS) + "\t1");
 }
 
+TEST_F(LinkTest, EnterOnTheFocusedLinkOpensIt) {
+    support::TempDir dir;
+    const std::wstring log = dir.File(L"launches.log");
+    WebHandler handler(log);
+    SetFocus(form->Label2);
+    ASSERT_EQ(GetFocus(), form->Label2);
+    MSG enter = {form->Label2, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(SendMessageW(form->Label2, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) & DLGC_WANTMESSAGE)
+        << "so that Enter does not press the default button instead";
+    SendMessageW(form->Label2, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(support::WaitFor([&] { return ReadLines(log).size() >= 1; }));
+    EXPECT_EQ(ReadLines(log)[0], Utf8(texts::WEB_ADDRESS) + "\t1");
+}
+
 TEST_F(LinkTest, TheLinkShowsAHandCursor) {
     POINT inside = {2, 2};
     ClientToScreen(form->Label2, &inside);

@@ -47,6 +47,53 @@ LRESULT CALLBACK ForwardToParent(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+// The link answers Enter and Space while it has the focus, and shows it.
+LRESULT CALLBACK LinkKeyboard(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    const auto activates = [](WPARAM key) { return key == VK_RETURN || key == VK_SPACE; };
+    switch (msg) {
+    case WM_GETDLGCODE: {
+        const MSG* keys = reinterpret_cast<const MSG*>(lParam);
+        if (keys && keys->message == WM_KEYDOWN && activates(keys->wParam)) return DLGC_WANTMESSAGE;
+        break;
+    }
+    case WM_KEYDOWN:
+        if (activates(wParam)) {
+            SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(hwnd));
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+    case WM_PAINT: {
+        const LRESULT painted = DefSubclassProc(hwnd, msg, wParam, lParam);
+        if (GetFocus() == hwnd) {
+            RECT r;
+            GetClientRect(hwnd, &r);
+            HDC dc = GetDC(hwnd);
+            DrawFocusRect(dc, &r);
+            ReleaseDC(hwnd, dc);
+        }
+        return painted;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, LinkKeyboard, id);
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// A multi-line edit asks for every key, Tab and Enter too; the read-only
+// status box has no use for them, so they move the focus and press the
+// button as elsewhere in the window.
+LRESULT CALLBACK StatusBoxKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE) return DefSubclassProc(hwnd, msg, wParam, lParam) & ~DLGC_WANTALLKEYS;
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, StatusBoxKeys, id);
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
 bool RegisterWindowClass(HINSTANCE instance) {
     WNDCLASSEXW existing = {sizeof existing};
     if (GetClassInfoExW(instance, WINDOW_CLASS, &existing)) return true;
@@ -64,6 +111,11 @@ HICON LoadMainIcon(HINSTANCE instance, int size) {
 }
 
 }  // namespace
+
+bool Form1::IsForm1(HWND window) {
+    wchar_t name[64] = {};
+    return window && GetClassNameW(window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0;
+}
 
 Form1::Form1(HINSTANCE instance, WhenDestroyed when_destroyed) : instance_(instance), whenDestroyed_(when_destroyed) {}
 
@@ -143,12 +195,14 @@ void Form1::CreateControls() {
                              ID_COMMAND1, 960, 1320, 1815, 615);
     Text1 = CreateControl(hwnd_, L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_CENTER,
                           WS_EX_CLIENTEDGE, ID_TEXT1, 120, 360, 3495, 765);
+    SetWindowSubclass(Text1, StatusBoxKeys, 0, 0);
     Frame1 = CreateControl(hwnd_, L"BUTTON", texts::FRAME1, BS_GROUPBOX, WS_EX_CONTROLPARENT, ID_FRAME1, 120, 2160,
                            3495, 975);
     SetWindowSubclass(Frame1, ForwardToParent, 0, 0);
     Label1 = CreateControl(Frame1, L"STATIC", texts::LABEL1, SS_LEFT, 0, ID_LABEL1, 360, 240, 3015, 255);
-    Label2 = CreateControl(Frame1, L"STATIC", texts::WEB_ADDRESS, SS_LEFT | SS_NOTIFY, 0, ID_LABEL2, 480, 600,
-                           1650, 195);
+    Label2 = CreateControl(Frame1, L"STATIC", texts::WEB_ADDRESS, WS_TABSTOP | SS_LEFT | SS_NOTIFY, 0, ID_LABEL2,
+                           480, 600, 1650, 195);
+    SetWindowSubclass(Label2, LinkKeyboard, 0, 0);
     Label3 = CreateControl(hwnd_, L"STATIC", texts::LABEL3, SS_LEFT, 0, ID_LABEL3, 120, 120, 975, 195);
 
     FitLabelWidth(Label3);

@@ -23,6 +23,8 @@ public:
     bool Create();
     void Show(int show_command);
     HWND Handle() const { return hwnd_; }
+    // Whether a window, of any process, is a Form1.
+    static bool IsForm1(HWND window);
 
     // Tray integration.
     void SetTrayMenuItems(int16_t& window_state) override;

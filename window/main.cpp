@@ -3,10 +3,15 @@
 #include <windows.h>
 
 #include "window/Form1.h"
+#include "window/SingleInstance.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    SingleInstance single;
+    if (!single.IsFirst()) return 0;
+
     Form1 form(instance);
     if (!form.Create()) return 1;
+    single.Publish(form.Handle());
     form.Show(show_command);
 
     MSG msg;

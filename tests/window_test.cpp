@@ -45,14 +45,16 @@ TEST_F(FormTest, StartsWithTheSearchingTextOnWhiteAndTheButtonEnabled) {
 }
 
 TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemAtThisDpi) {
-    struct Expected { HWND control; HWND parent; int left, top, width, height; bool mayGrow; };
+    // Labels may grow wider, the status box and the button taller, to show
+    // their texts whole.
+    struct Expected { HWND control; HWND parent; int left, top, width, height; bool wider, taller; };
     const Expected expected[] = {
-        {form->Frame1, form->Handle(), 120, 2160, 3495, 975, false},
-        {form->Label2, form->Frame1, 480, 600, 1650, 195, true},
-        {form->Label1, form->Frame1, 360, 240, 3015, 255, true},
-        {form->Text1, form->Handle(), 120, 360, 3495, 765, false},
-        {form->Command1, form->Handle(), 960, 1320, 1815, 615, false},
-        {form->Label3, form->Handle(), 120, 120, 975, 195, true},
+        {form->Frame1, form->Handle(), 120, 2160, 3495, 975, false, false},
+        {form->Label2, form->Frame1, 480, 600, 1650, 195, true, false},
+        {form->Label1, form->Frame1, 360, 240, 3015, 255, true, false},
+        {form->Text1, form->Handle(), 120, 360, 3495, 765, false, true},
+        {form->Command1, form->Handle(), 960, 1320, 1815, 615, false, true},
+        {form->Label3, form->Handle(), 120, 120, 975, 195, true, false},
     };
     for (const auto& e : expected) {
         SCOPED_TRACE(support::WindowText(e.control).c_str());
@@ -60,13 +62,19 @@ TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemAtThisDpi) {
         const RECT r = RectInParent(e.control);
         EXPECT_EQ(r.left, Px(e.left, LOGPIXELSX));
         EXPECT_EQ(r.top, Px(e.top, LOGPIXELSY));
-        EXPECT_EQ(r.bottom - r.top, Px(e.height, LOGPIXELSY));
-        if (e.mayGrow) {
+        if (e.taller) {
+            EXPECT_GE(r.bottom - r.top, Px(e.height, LOGPIXELSY));
+        } else {
+            EXPECT_EQ(r.bottom - r.top, Px(e.height, LOGPIXELSY));
+        }
+        if (e.wider) {
             EXPECT_GE(r.right - r.left, Px(e.width, LOGPIXELSX));
         } else {
             EXPECT_EQ(r.right - r.left, Px(e.width, LOGPIXELSX));
         }
     }
+    EXPECT_LT(RectInParent(form->Text1).bottom, RectInParent(form->Command1).top) << "grown, but apart";
+    EXPECT_LT(RectInParent(form->Command1).bottom, RectInParent(form->Frame1).top);
     RECT client;
     GetClientRect(form->Handle(), &client);
     EXPECT_EQ(client.right, Px(3795, LOGPIXELSX));
@@ -87,6 +95,22 @@ TEST_F(FormTest, LabelsShowTheirTextWhole) {
         GetClientRect(label, &r);
         EXPECT_LE(size.cx, r.right) << text;
         EXPECT_LE(size.cy, r.bottom) << text;
+    }
+}
+
+TEST_F(FormTest, EveryStatusTextShowsWhole) {
+    RECT format = {};
+    SendMessageW(form->Text1, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    TEXTMETRICW metrics = {};
+    HDC dc = GetDC(form->Text1);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(form->Text1, WM_GETFONT, 0, 0)));
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(form->Text1, dc);
+    const int lines = (format.bottom - format.top) / metrics.tmHeight;
+    for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
+                                texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
+        SetWindowTextW(form->Text1, text);
+        EXPECT_LE(SendMessageW(form->Text1, EM_GETLINECOUNT, 0, 0), lines) << text;
     }
 }
 

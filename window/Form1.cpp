@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "device/module1.h"
 #include "resources/resource_ids.h"
 #include "shell/Shell.h"
@@ -14,6 +16,11 @@ constexpr wchar_t WINDOW_CLASS[] = L"Varnosklen.Form1";
 constexpr int TWIPS_PER_INCH = 1440;
 constexpr int POINTS_PER_INCH = 72;
 constexpr int GUI_FONT_POINTS = 8;
+// At 96 dpi: the least gap left below a grown control, and the room a push
+// button keeps around its caption.
+constexpr int GAP_ABOVE_BUTTON_PIXELS = 4;
+constexpr int BUTTON_MARGIN_X_PIXELS = 12;
+constexpr int BUTTON_MARGIN_Y_PIXELS = 6;
 
 // The client area: the stored width, and a height that shows the credits
 // frame whole with the same margin below it as on its sides.
@@ -208,6 +215,8 @@ void Form1::CreateControls() {
     FitLabelWidth(Label3);
     FitLabelWidth(Label1);
     FitLabelWidth(Label2);
+    FitStatusBoxHeight();
+    FitButtonHeight();
 
     SetText1BackColor(colours::WHITE);
     SetText1Text(texts::SEARCHING);
@@ -244,6 +253,40 @@ void Form1::FitLabelWidth(HWND label) {
     RECT r = RectInParent(label);
     const SIZE text = TextExtent(label, r, DT_SINGLELINE);
     if (text.cx > r.right - r.left) SetWindowPos(label, nullptr, 0, 0, text.cx, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+// The status box grows down into the gap above the button until its longest
+// text fits whole, for the same reason.
+void Form1::FitStatusBoxHeight() {
+    const wchar_t* const longest[] = {texts::ABSENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE, texts::SEARCHING};
+    RECT box = RectInParent(Text1);
+    RECT format = {};
+    SendMessageW(Text1, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    int needed = 0;
+    for (const wchar_t* text : longest) {
+        SetWindowTextW(Text1, text);
+        RECT bounds = {0, 0, format.right - format.left, 0};
+        needed = std::max<int>(needed, TextExtent(Text1, bounds, DT_WORDBREAK | DT_CENTER | DT_EDITCONTROL).cy);
+    }
+    const int chrome = (box.bottom - box.top) - (format.bottom - format.top);
+    const int limit = RectInParent(Command1).top - MulDiv(GAP_ABOVE_BUTTON_PIXELS, dpiY_, 96) - box.top;
+    const int height = std::min(std::max<int>(box.bottom - box.top, needed + chrome), limit);
+    if (height > box.bottom - box.top) SetWindowPos(Text1, nullptr, 0, 0, box.right - box.left, height, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+// The button's caption takes two lines on most systems and three on some;
+// the button grows down into the gap above the frame rather than cut a line.
+void Form1::FitButtonHeight() {
+    const RECT button = RectInParent(Command1);
+    const int marginX = MulDiv(BUTTON_MARGIN_X_PIXELS, dpiX_, 96);
+    const int marginY = MulDiv(BUTTON_MARGIN_Y_PIXELS, dpiY_, 96);
+    RECT bounds = {0, 0, button.right - button.left - 2 * marginX, 0};
+    const int needed = TextExtent(Command1, bounds, DT_WORDBREAK | DT_CENTER).cy + 2 * marginY;
+    const int limit = RectInParent(Frame1).top - MulDiv(GAP_ABOVE_BUTTON_PIXELS, dpiY_, 96) - button.top;
+    const int height = std::min(needed, limit);
+    if (height > button.bottom - button.top) {
+        SetWindowPos(Command1, nullptr, 0, 0, button.right - button.left, height, SWP_NOMOVE | SWP_NOZORDER);
+    }
 }
 
 void Form1::CreateToolTip() {

@@ -80,6 +80,8 @@ private:
     void CreateTrayMenu();
     void CreateToolTip();
     void FitLabelWidth(HWND label);
+    void FitStatusBoxHeight();
+    void FitButtonHeight();
     int TwipsToPixelsX(int twips) const;
     int TwipsToPixelsY(int twips) const;
     HWND CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style,

@@ -65,6 +65,15 @@ set_dpi() {
   wineserver -w
 }
 
+# What every script that runs the program needs: the packages, a build, a
+# private display and the prefix. Call after `trap cleanup EXIT`.
+prepare_wine_session() {
+  bash "$ROOT/scripts/setup.sh"
+  build
+  start_private_display
+  init_prefix
+}
+
 cleanup() {
   if [ "$WINE_STARTED" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
   local pid

@@ -5,10 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-bash "$ROOT/scripts/setup.sh"
-build
-start_private_display
-init_prefix
+prepare_wine_session
 export AVR309_STANDIN="VarnosklenScreenshots"
 DOCS="$ROOT/docs"
 mkdir -p "$DOCS"

@@ -4,9 +4,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-bash "$ROOT/scripts/setup.sh"
-build
-start_private_display
-init_prefix
+prepare_wine_session
 cd "$BUILD_DIR"
 ctest --output-on-failure -j 2 "$@"

@@ -101,11 +101,11 @@ LRESULT CALLBACK StatusBoxKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterWindowClass(HINSTANCE instance) {
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     WNDCLASSEXW existing = {sizeof existing};
     if (GetClassInfoExW(instance, WINDOW_CLASS, &existing)) return true;
     WNDCLASSEXW cls = {sizeof cls};
-    cls.lpfnWndProc = DefWindowProcW;  // replaced per window below
+    cls.lpfnWndProc = procedure;
     cls.hInstance = instance;
     cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -134,9 +134,7 @@ bool Form1::Create() {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&icc);
 
-    if (!RegisterWindowClass(instance_)) return false;
-    // The class procedure is a placeholder: this window gets its own, which
-    // reaches the object from the window's creation on.
+    if (!RegisterWindowClass(instance_, &Form1::WindowProc)) return false;
     HDC screen = GetDC(nullptr);
     dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
     dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
@@ -154,13 +152,10 @@ bool Form1::Create() {
     const int left = work.left + (work.right - work.left - width) / 2;
     const int top = work.top + (work.bottom - work.top - height) / 2;
 
-    // Created with the class's placeholder procedure, then given ours at once,
-    // before the first message that needs the object.
-    hwnd_ = CreateWindowExW(0, WINDOW_CLASS, texts::CAPTION, WINDOW_STYLE, left, top, width, height, nullptr,
-                            nullptr, instance_, nullptr);
-    if (!hwnd_) return false;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form1::WindowProc));
+    if (!CreateWindowExW(0, WINDOW_CLASS, texts::CAPTION, WINDOW_STYLE, left, top, width, height, nullptr, nullptr,
+                         instance_, this)) {
+        return false;
+    }
 
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
@@ -316,6 +311,12 @@ void Form1::CreateTrayMenu() {
 // Messages
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        // The object comes with the creation and is kept with the window.
+        auto* created = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
     auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!form || form->hwnd_ != hwnd) return DefWindowProcW(hwnd, msg, wParam, lParam);
     return form->HandleMessage(msg, wParam, lParam);

@@ -35,13 +35,15 @@ start_private_display() {
   for n in $(seq 91 190); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    STARTED_PIDS+=($!)
+    local pid=$!
+    STARTED_PIDS+=($pid)
     export DISPLAY=":$n"
-    if wait_until 20 xdpyinfo; then return 0; fi
-    echo "lib.sh: Xvfb :$n did not start" >&2
-    return 1
+    # Another script may have taken the same number at the same moment: the
+    # display is ours only if our server is the one still running.
+    if wait_until 20 xdpyinfo && kill -0 "$pid" 2>/dev/null; then return 0; fi
+    kill "$pid" 2>/dev/null || true
   done
-  echo "lib.sh: no free display number" >&2
+  echo "lib.sh: no display could be started" >&2
   return 1
 }
 

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds everything and drives the real program for a while on a flapping
+# stand-in, under Wine on a private display, watching its handles and memory:
+# a table on the terminal, JSON in build/soak.json. Fails if the program dies,
+# stops answering or ends badly.
+#   scripts/soak.sh [SECONDS]   (3600)
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+trap cleanup EXIT
+
+bash "$ROOT/scripts/setup.sh"
+build
+start_private_display
+init_prefix
+# The figures depend on the machine, and on whatever else it is running.
+VARNOSKLEN_MACHINE="$(nproc) CPUs; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); $(wine --version); load $(cut -d' ' -f1-3 /proc/loadavg)"
+export VARNOSKLEN_MACHINE
+echo "Machine: $VARNOSKLEN_MACHINE"
+
+cd "$BIN_DIR"
+status=0
+wine soak.exe '..\soak.json' "$@" || status=$?
+echo "JSON: $BUILD_DIR/soak.json"
+exit "$status"

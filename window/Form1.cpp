@@ -221,9 +221,8 @@ void Form1::CreateControls() {
 
 namespace {
 
-SIZE TextExtent(HWND control, const RECT& bounds, UINT format) {
-    wchar_t text[256] = {};
-    GetWindowTextW(control, text, 256);
+// The size of text in a control's font, laid out in bounds.
+SIZE TextExtent(HWND control, const wchar_t* text, const RECT& bounds, UINT format) {
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT r = bounds;
@@ -231,6 +230,12 @@ SIZE TextExtent(HWND control, const RECT& bounds, UINT format) {
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return {r.right - r.left, r.bottom - r.top};
+}
+
+SIZE TextExtent(HWND control, const RECT& bounds, UINT format) {
+    wchar_t text[256] = {};
+    GetWindowTextW(control, text, 256);
+    return TextExtent(control, text, bounds, format);
 }
 
 RECT RectInParent(HWND control) {
@@ -259,9 +264,8 @@ void Form1::FitStatusBoxHeight() {
     SendMessageW(Text1, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
     int needed = 0;
     for (const wchar_t* text : longest) {
-        SetWindowTextW(Text1, text);
         RECT bounds = {0, 0, format.right - format.left, 0};
-        needed = std::max<int>(needed, TextExtent(Text1, bounds, DT_WORDBREAK | DT_CENTER | DT_EDITCONTROL).cy);
+        needed = std::max<int>(needed, TextExtent(Text1, text, bounds, DT_WORDBREAK | DT_CENTER | DT_EDITCONTROL).cy);
     }
     const int chrome = (box.bottom - box.top) - (format.bottom - format.top);
     const int limit = RectInParent(Command1).top - MulDiv(GAP_ABOVE_BUTTON_PIXELS, dpiY_, 96) - box.top;

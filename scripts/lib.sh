@@ -76,6 +76,14 @@ prepare_wine_session() {
   init_prefix
 }
 
+# Measured figures depend on the machine and on whatever else it is running:
+# the measuring programs put this beside them.
+describe_machine() {
+  VARNOSKLEN_MACHINE="$(nproc) CPUs; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); $(wine --version); load $(cut -d' ' -f1-3 /proc/loadavg)"
+  export VARNOSKLEN_MACHINE
+  echo "Machine: $VARNOSKLEN_MACHINE"
+}
+
 cleanup() {
   if [ "$WINE_STARTED" = 1 ]; then wineserver -k >/dev/null 2>&1 || true; fi
   local pid

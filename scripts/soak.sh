@@ -9,10 +9,7 @@ source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
 prepare_wine_session
-# The figures depend on the machine, and on whatever else it is running.
-VARNOSKLEN_MACHINE="$(nproc) CPUs; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); $(wine --version); load $(cut -d' ' -f1-3 /proc/loadavg)"
-export VARNOSKLEN_MACHINE
-echo "Machine: $VARNOSKLEN_MACHINE"
+describe_machine
 
 cd "$BIN_DIR"
 status=0

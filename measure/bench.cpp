@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "common/Scoped.h"
+#include "device/SwitchCommand.h"
 #include "measure/measure.h"
 #include "window/Form1.h"
 #include "window/Texts.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int TICKS = 100000;
 constexpr int PRESSES = 1000;
-constexpr uint8_t SWITCH_PASS_MASKS[] = {0x02, 0x01, 0x02};  // as the program sends them
 
 // The stand-in's operations, called directly to take the library's own time out.
 struct Library {
@@ -255,7 +255,7 @@ void Press(Report& report, Box& box, const Library& library) {
         uint8_t byte = 0;
         const double t0 = Now();
         library.getOut(&byte);
-        for (const uint8_t mask : SWITCH_PASS_MASKS) {
+        for (const uint8_t mask : device::SWITCH_PASS_MASKS) {
             library.getDir(&byte);
             byte ^= mask;
             library.setDir(byte);

@@ -283,9 +283,8 @@ TEST_F(ResourcesTest, Manifest) {
   std::vector<uint8_t> m = Resource(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID);
   ASSERT_FALSE(m.empty());
   std::string text(m.begin(), m.end());
-  EXPECT_NE(text.find("<dpiAware"), std::string::npos);
-  EXPECT_NE(text.find("http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
-            std::string::npos);
+  EXPECT_NE(text.find("\">true/pm</dpiAware>"), std::string::npos);
+  EXPECT_NE(text.find("\">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
   EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(text.find("asInvoker"), std::string::npos);
   EXPECT_EQ(text.find("activeCodePage"), std::string::npos);

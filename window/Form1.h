@@ -8,6 +8,8 @@
 
 #include "common/Scoped.h"
 #include "tray/TrayHost.h"
+#include "window/StatusBox.h"
+#include "window/TrayMenu.h"
 
 class Form1 final : public tray::TrayHost {
 public:
@@ -29,7 +31,7 @@ public:
     // Tray integration.
     void SetTrayMenuItems(int16_t& window_state) override;
     HWND TrayWindowHandle() const override { return hwnd_; }
-    HICON TrayIconHandle() const override { return smallIcon_.get(); }
+    HICON TrayIconHandle() const override { return trayIcon_.get(); }
     int16_t ReadLastState() const override { return LastState; }
 
     // A window state to restore; nothing in the program assigns it.
@@ -46,9 +48,7 @@ public:
     HWND Command1 = nullptr;
     HWND Label3 = nullptr;
     HMENU mnuTray = nullptr;
-    // Whether a tray item is enabled; the minimise item is never shown, so
-    // its state lives only here.
-    bool IsTrayItemEnabled(UINT item) const;
+    bool IsTrayItemEnabled(UINT item) const { return trayMenu_.IsItemEnabled(item); }
 
     // Control and menu identifiers.
     static constexpr UINT ID_COMMAND1 = 101;
@@ -57,9 +57,9 @@ public:
     static constexpr UINT ID_LABEL1 = 104;
     static constexpr UINT ID_LABEL2 = 105;
     static constexpr UINT ID_LABEL3 = 106;
-    static constexpr UINT ID_MNU_TRAY_RESTORE = 201;
-    static constexpr UINT ID_MNU_TRAY_CLOSE = 202;
-    static constexpr UINT ID_MNU_TRAY_MINIMIZE = 203;
+    static constexpr UINT ID_MNU_TRAY_RESTORE = TrayMenu::ID_RESTORE;
+    static constexpr UINT ID_MNU_TRAY_CLOSE = TrayMenu::ID_CLOSE;
+    static constexpr UINT ID_MNU_TRAY_MINIMIZE = TrayMenu::ID_MINIMIZE;
     static constexpr UINT_PTR TIMER1_ID = 1;
     static constexpr UINT TIMER1_INTERVAL_MS = 100;
 
@@ -77,45 +77,34 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     void CreateControls();
-    void CreateTrayMenu();
-    void CreateToolTip();
-    void FitLabelWidth(HWND label);
-    void FitStatusBoxHeight();
-    void FitButtonHeight();
-    int TwipsToPixelsX(int twips) const;
-    int TwipsToPixelsY(int twips) const;
-    HWND CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style,
-                       UINT id, int left, int top, int width, int height);
+    HWND CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style, UINT id);
+    // Font, controls and icons for dpi_; returns the window size it needs.
+    SIZE ApplyDpi();
 
+    device::ProbeResult ProbeDevice();
     void CheckDevice();
-    bool ShowLibraryProblem();
-    void SetText1Text(const wchar_t* text);
-    void SetText1BackColor(COLORREF colour);
-    void SetCommand1Enabled(bool enabled);
-    void SetTrayItemEnabled(UINT item, bool enabled);
+    void ShowStatus(const StatusView& view);
 
+    LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnCtlColor(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
-    void OnActivate(WPARAM wParam);
-    void OnDestroy();
-    void OnNcDestroy();
+    LRESULT OnActivate(WPARAM wParam);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy();
+    LRESULT OnNcDestroy();
 
     HINSTANCE instance_;
     WhenDestroyed whenDestroyed_;
     HWND hwnd_ = nullptr;
     HWND toolTip_ = nullptr;
     HWND focus_ = nullptr;  // the control to give the focus back to on activation
-    int dpiX_ = 96;
-    int dpiY_ = 96;
+    int dpi_ = 96;
 
+    common::ScopedIcon trayIcon_;  // the notification area's size, whatever the window's DPI
     common::ScopedIcon smallIcon_;
     common::ScopedIcon bigIcon_;
     common::ScopedFont font_;
-    common::ScopedMenu trayMenuBar_;  // owns mnuTray; never attached, so no menu bar shows
-    common::ScopedBrush text1Brush_;
-
-    const wchar_t* text1Text_ = nullptr;
-    COLORREF text1BackColor_ = 0;
-    bool trayItemEnabled_[3] = {true, true, true};
+    StatusBox status_;
+    TrayMenu trayMenu_;
 };

@@ -1,0 +1,64 @@
+#include "window/StatusBox.h"
+
+#include <commctrl.h>
+
+#include "window/Texts.h"
+
+using device::DeviceState;
+
+namespace {
+
+StatusView LibraryView(DeviceState state) {
+    return {state == DeviceState::LibraryMissing ? texts::LIBRARY_MISSING : texts::LIBRARY_INCOMPLETE,
+            colours::ABSENT, ButtonChange::Disable};
+}
+
+// A multi-line edit asks for every key, Tab and Enter too; the read-only
+// status box has no use for them.
+LRESULT CALLBACK StatusBoxKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE) return DefSubclassProc(hwnd, msg, wParam, lParam) & ~DLGC_WANTALLKEYS;
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, StatusBoxKeys, id);
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+StatusView PollView(DeviceState state) {
+    switch (state) {
+    case DeviceState::Present: return {texts::PRESENT, colours::PRESENT, ButtonChange::Enable};
+    case DeviceState::Absent: return {texts::ABSENT, colours::ABSENT, ButtonChange::Disable};
+    default: return LibraryView(state);
+    }
+}
+
+StatusView PressView(DeviceState state) {
+    switch (state) {
+    case DeviceState::Present: return {texts::SHORT_PRESENT, colours::PRESENT, ButtonChange::Keep};
+    case DeviceState::Absent: return {texts::SHORT_ABSENT, colours::ABSENT, ButtonChange::Keep};
+    default: return LibraryView(state);
+    }
+}
+
+void StatusBox::Attach(HWND box) {
+    box_ = box;
+    SetWindowSubclass(box, StatusBoxKeys, 0, 0);
+}
+
+void StatusBox::SetText(const wchar_t* text) {
+    if (text == text_) return;
+    text_ = text;
+    SetWindowTextW(box_, text);
+}
+
+void StatusBox::SetBackColor(COLORREF colour) {
+    if (colour == colour_ && brush_) return;
+    colour_ = colour;
+    brush_.reset(CreateSolidBrush(colour));
+    InvalidateRect(box_, nullptr, TRUE);
+}
+
+HBRUSH StatusBox::Paint(HDC dc) const {
+    SetBkColor(dc, colour_);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    return brush_.get();
+}

@@ -1,0 +1,27 @@
+// The tray's popup menu mnuTray: a menu of the window that is never shown as
+// a menu bar, its items and their enabled states.
+#pragma once
+
+#include <windows.h>
+
+#include "common/Scoped.h"
+
+class TrayMenu {
+public:
+    static constexpr UINT ID_RESTORE = 201;
+    static constexpr UINT ID_CLOSE = 202;
+    static constexpr UINT ID_MINIMIZE = 203;
+
+    // Builds the menu bar holding the popup; returns the popup.
+    HMENU Create();
+    HMENU Popup() const { return popup_; }
+
+    void SetItemEnabled(UINT item, bool enabled);
+    bool IsItemEnabled(UINT item) const;
+
+private:
+    common::ScopedMenu bar_;  // owns the popup; never attached, so no menu bar shows
+    HMENU popup_ = nullptr;
+    // The minimise item is never shown, so its state lives only here.
+    bool minimizeEnabled_ = true;
+};

@@ -12,7 +12,13 @@ namespace {
 using ReadOp = int32_t(__stdcall*)(uint8_t*);
 using WriteOp = int32_t(__stdcall*)(uint8_t);
 
-enum Operation { GET_OUT_DATA_PORT, GET_DATA_PORT_DIRECTION, SET_DATA_PORT_DIRECTION, SET_OUT_DATA_PORT, OPERATION_COUNT };
+enum Operation {
+    GET_OUT_DATA_PORT,
+    GET_DATA_PORT_DIRECTION,
+    SET_DATA_PORT_DIRECTION,
+    SET_OUT_DATA_PORT,
+    OPERATION_COUNT
+};
 
 constexpr const char* OPERATION_NAMES[OPERATION_COUNT] = {"DoGetOutDataPort", "DoGetDataPortDirection",
                                                           "DoSetDataPortDirection", "DoSetOutDataPort"};

@@ -22,9 +22,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = L"bare_timer";
     if (!RegisterClassW(&cls)) return 1;
-    HWND hwnd = CreateWindowExW(0, cls.lpszClassName, L"bare_timer", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
-                                WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 260, 240, nullptr, nullptr, instance,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, cls.lpszClassName, L"bare_timer", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 260, 240, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
     SetTimer(hwnd, 1, 100, nullptr);
     ShowWindow(hwnd, show_command);

@@ -101,8 +101,10 @@ void Idle(Report& report, Box& box, int seconds, int runs) {
             phase.hostRatio.push_back(ratio(hp, hb));
             phase.server.push_back(server);
             phase.ticks.push_back(ticks);
-            std::fprintf(stderr, "  idle run %d/%d %-6s: program %.0f ms (host %.1f), bare %.0f ms (host %.1f), "
-                         "wineserver %.1f ms, %.2f ticks/s\n", run, runs, name, p, hp, b, hb, server, ticks);
+            std::fprintf(stderr,
+                         "  idle run %d/%d %-6s: program %.0f ms (host %.1f), bare %.0f ms (host %.1f), "
+                         "wineserver %.1f ms, %.2f ticks/s\n",
+                         run, runs, name, p, hp, b, hb, server, ticks);
         };
         measure(shown, "shown");
         PostMessageW(pw, WM_SYSCOMMAND, SC_MINIMIZE, 0);  // the program hides itself to the tray
@@ -140,7 +142,9 @@ void Ticks(Report& report, Box& box, const Library& library) {
     form->Timer1_Timer();  // from "searching" to the steady state
     Pump();
 
-    struct Cost { double tickUs, pumpUs, dirtyPercent; };
+    struct Cost {
+        double tickUs, pumpUs, dirtyPercent;
+    };
     auto run = [&](bool flap) {
         double tick = 0, pump = 0;
         int dirty = 0;
@@ -175,7 +179,8 @@ void Ticks(Report& report, Box& box, const Library& library) {
         Pump();
         return us;
     };
-    const double textUs = alone([&](bool absent) { SetWindowTextW(form->Text1, absent ? texts::ABSENT : texts::PRESENT); });
+    const double textUs =
+        alone([&](bool absent) { SetWindowTextW(form->Text1, absent ? texts::ABSENT : texts::PRESENT); });
     const double enableUs = alone([&](bool absent) { EnableWindow(form->Command1, !absent); });
 
     report.Section("tick", "(b) Per tick in-process (Timer1_Timer, 100000 calls each)");
@@ -188,7 +193,8 @@ void Ticks(Report& report, Box& box, const Library& library) {
     report.Figure("flapping_own_us", "flapping: the program's own share", flapping.tickUs - libraryUs, "us", 3);
     report.Figure("flapping_text_us", "  the status box's SetWindowTextW alone", textUs, "us", 3);
     report.Figure("flapping_enable_us", "  the button's EnableWindow alone", enableUs, "us", 3);
-    report.Figure("flapping_dirty_percent", "flapping: ticks leaving something to repaint", flapping.dirtyPercent, "%", 1);
+    report.Figure("flapping_dirty_percent", "flapping: ticks leaving something to repaint", flapping.dirtyPercent, "%",
+                  1);
     report.Figure("flapping_pump_us", "flapping: message pump (repaint) after the tick", flapping.pumpUs, "us", 3);
 }
 
@@ -200,14 +206,16 @@ void Startup(Report& report, Box& box, int runs) {
         {
             Process program(L"Varnosklen.exe");
             double c = -1, v = -1, p = -1;
-            PollUntil([&] {
-                const double t = (Now() - program.Started()) * 1000;
-                HWND w = program.Window(PROGRAM_CAPTION);
-                if (w && c < 0) c = t;
-                if (w && v < 0 && IsWindowVisible(w)) v = t;
-                if (p < 0 && box->callCount > 0) p = t;
-                return v >= 0 && p >= 0;
-            }, 20000);
+            PollUntil(
+                [&] {
+                    const double t = (Now() - program.Started()) * 1000;
+                    HWND w = program.Window(PROGRAM_CAPTION);
+                    if (w && c < 0) c = t;
+                    if (w && v < 0 && IsWindowVisible(w)) v = t;
+                    if (p < 0 && box->callCount > 0) p = t;
+                    return v >= 0 && p >= 0;
+                },
+                20000);
             if (v < 0 || p < 0) Fail("the program did not show its window or probe");
             created.push_back(c);
             visible.push_back(v);
@@ -283,7 +291,11 @@ void SizeAndMemory(Report& report, Box& box) {
     box.Reset();
     LocalForm form;
     if (!form.ok) Fail("Form1 could not be created");
-    struct Sample { Memory memory; DWORD handles; long owned; } at10k{}, at100k{};
+    struct Sample {
+        Memory memory;
+        DWORD handles;
+        long owned;
+    } at10k{}, at100k{};
     auto sample = [] {
         return Sample{MemoryOf(GetCurrentProcess()), HandleCount(GetCurrentProcess()), common::LiveHandles()};
     };
@@ -297,11 +309,12 @@ void SizeAndMemory(Report& report, Box& box) {
 
     report.Figure("private_kb_10k", "private bytes after 10000 ticks", at10k.memory.privateKb, "KiB", 0);
     report.Figure("private_kb_100k", "private bytes after 100000 ticks", at100k.memory.privateKb, "KiB", 0);
-    report.Figure("private_growth_kb", "private bytes growth", at100k.memory.privateKb - at10k.memory.privateKb, "KiB", 0);
+    report.Figure("private_growth_kb", "private bytes growth", at100k.memory.privateKb - at10k.memory.privateKb, "KiB",
+                  0);
     report.Figure("working_set_kb_10k", "working set after 10000 ticks", at10k.memory.workingSetKb, "KiB", 0);
     report.Figure("working_set_kb_100k", "working set after 100000 ticks", at100k.memory.workingSetKb, "KiB", 0);
-    report.Figure("working_set_growth_kb", "working set growth",
-                  at100k.memory.workingSetKb - at10k.memory.workingSetKb, "KiB", 0);
+    report.Figure("working_set_growth_kb", "working set growth", at100k.memory.workingSetKb - at10k.memory.workingSetKb,
+                  "KiB", 0);
     report.Figure("kernel_handles_growth", "kernel handles growth", double(at100k.handles) - at10k.handles, "", 0);
     report.Figure("owned_handles_growth", "handles held by the program's owners, growth",
                   double(at100k.owned) - at10k.owned, "", 0);

@@ -16,9 +16,9 @@ using namespace measure;
 
 namespace {
 
-constexpr double STEP_S = 0.1;       // the box flaps every step
-constexpr long PRESS_EVERY = 20;     // steps
-constexpr long CYCLE_EVERY = 100;    // steps: hidden at 50, shown again at 60
+constexpr double STEP_S = 0.1;     // the box flaps every step
+constexpr long PRESS_EVERY = 20;   // steps
+constexpr long CYCLE_EVERY = 100;  // steps: hidden at 50, shown again at 60
 constexpr double WARM_UP_S = 10;
 constexpr double SAMPLE_EVERY_S = 60;
 
@@ -33,9 +33,10 @@ struct Sample {
 
 std::string Json(const Sample& s) {
     return "{\"t_s\": " + Report::Number(s.seconds) + ", \"handles\": " + Report::Number(s.handles) +
-           ", \"private_kb\": " + Report::Number(s.memory.privateKb) + ", \"working_set_kb\": " +
-           Report::Number(s.memory.workingSetKb) + ", \"cpu_ms\": " + Report::Number(s.cpuMs) + ", \"library_calls\": " +
-           Report::Number(s.calls) + ", \"switches\": " + Report::Number(s.switches) + "}";
+           ", \"private_kb\": " + Report::Number(s.memory.privateKb) +
+           ", \"working_set_kb\": " + Report::Number(s.memory.workingSetKb) +
+           ", \"cpu_ms\": " + Report::Number(s.cpuMs) + ", \"library_calls\": " + Report::Number(s.calls) +
+           ", \"switches\": " + Report::Number(s.switches) + "}";
 }
 
 }  // namespace
@@ -69,9 +70,10 @@ int main(int argc, char** argv) {
         return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
     };
 
-    std::printf("Soak of Varnosklen.exe for %.0f s: box flapping every %.0f ms, a press every %.0f s, "
-                "tray and back every %.0f s\n\n",
-                duration, STEP_S * 1000, PRESS_EVERY * STEP_S, CYCLE_EVERY * STEP_S);
+    std::printf(
+        "Soak of Varnosklen.exe for %.0f s: box flapping every %.0f ms, a press every %.0f s, "
+        "tray and back every %.0f s\n\n",
+        duration, STEP_S * 1000, PRESS_EVERY * STEP_S, CYCLE_EVERY * STEP_S);
     std::printf("  %8s %8s %12s %12s %10s %9s %9s\n", "t (s)", "handles", "private KiB", "work.set KiB", "CPU ms",
                 "lib.calls", "switches");
 
@@ -81,8 +83,14 @@ int main(int argc, char** argv) {
     for (long step = 1; step * STEP_S < duration; ++step) {
         const double wait = step * STEP_S - elapsed();
         if (wait > 0) Sleep(static_cast<DWORD>(wait * 1000));
-        if (!program.Alive()) { died = true; break; }
-        if (step % 10 == 0 && !answers()) { hung = true; break; }
+        if (!program.Alive()) {
+            died = true;
+            break;
+        }
+        if (step % 10 == 0 && !answers()) {
+            hung = true;
+            break;
+        }
 
         if (step % CYCLE_EVERY == 50) {
             PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -116,8 +124,10 @@ int main(int argc, char** argv) {
 
     const double driven = elapsed();
     DWORD code = STILL_ACTIVE;
-    if (died) GetExitCodeProcess(program.Handle(), &code);
-    else code = program.Close(10000);
+    if (died)
+        GetExitCodeProcess(program.Handle(), &code);
+    else
+        code = program.Close(10000);
     const bool ok = !died && !hung && code == 0 && samples.size() >= 2;
 
     Report report;
@@ -133,7 +143,8 @@ int main(int argc, char** argv) {
         const Sample& b = samples.back();
         const double span = b.seconds - a.seconds;
         report.Figure("handles_growth", "kernel handles, end - start", double(b.handles) - a.handles, "", 0);
-        report.Figure("private_growth_kb", "private bytes, end - start", b.memory.privateKb - a.memory.privateKb, "KiB", 0);
+        report.Figure("private_growth_kb", "private bytes, end - start", b.memory.privateKb - a.memory.privateKb, "KiB",
+                      0);
         report.Figure("working_set_growth_kb", "working set, end - start",
                       b.memory.workingSetKb - a.memory.workingSetKb, "KiB", 0);
         // The stand-in's call log is shared memory the program fills as it
@@ -143,8 +154,8 @@ int main(int argc, char** argv) {
         if (full != samples.end() && full != samples.end() - 1)
             report.Figure("working_set_growth_after_log_full_kb", "working set, end - once the call log is full",
                           b.memory.workingSetKb - full->memory.workingSetKb, "KiB", 0);
-        report.Figure("cpu_ms_per_s", "CPU from start sample to end", span > 0 ? (b.cpuMs - a.cpuMs) / span : 0,
-                      "ms/s", 2);
+        report.Figure("cpu_ms_per_s", "CPU from start sample to end", span > 0 ? (b.cpuMs - a.cpuMs) / span : 0, "ms/s",
+                      2);
         report.Figure("library_calls_per_s", "library calls per second (probes and presses)",
                       span > 0 ? (b.calls - a.calls) / span : 0, "/s", 2);
     }

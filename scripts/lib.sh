@@ -15,8 +15,9 @@ export LC_ALL="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
 STARTED_PIDS=()
 WINE_STARTED=0
 
+# Extra arguments go to CMake's configure step.
 build() {
-  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
 
@@ -68,10 +69,11 @@ set_dpi() {
 }
 
 # What every script that runs the program needs: the packages, a build, a
-# private display and the prefix. Call after `trap cleanup EXIT`.
+# private display and the prefix. Call after `trap cleanup EXIT`; arguments
+# go to the build.
 prepare_wine_session() {
   bash "$ROOT/scripts/setup.sh"
-  build
+  build "$@"
   start_private_display
   init_prefix
 }

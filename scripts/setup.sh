@@ -16,7 +16,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
   wine wine32:i386
   xvfb xauth x11-utils imagemagick xdotool
-  locales googletest python3
+  locales googletest python3 clang-format
 )
 
 missing=()

@@ -4,6 +4,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-prepare_wine_session
+bash "$ROOT/scripts/setup.sh"
+bash "$ROOT/scripts/format.sh" --check
+prepare_wine_session -DVARNOSKLEN_WERROR=ON
 cd "$BUILD_DIR"
 ctest --output-on-failure -j 2 "$@"

@@ -31,8 +31,8 @@ private:
 
 }  // namespace
 
-bool ShellOpen(const wchar_t* file, const wchar_t* verb, const wchar_t* parameters,
-               const wchar_t* directory, int show) {
+bool ShellOpen(const wchar_t* file, const wchar_t* verb, const wchar_t* parameters, const wchar_t* directory,
+               int show) {
     const AnsiText fileA(file), verbA(verb), parametersA(parameters), directoryA(directory);
     if (!fileA.get() || !verbA.get()) return false;
     if ((parameters && !parametersA.get()) || (directory && !directoryA.get())) return false;

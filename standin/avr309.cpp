@@ -15,8 +15,7 @@ CRITICAL_SECTION g_lock;
 
 // Without a channel the library still works, as a box nobody can see.
 Channel* privateChannel() {
-    auto* c = static_cast<Channel*>(
-        VirtualAlloc(nullptr, sizeof(Channel), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    auto* c = static_cast<Channel*>(VirtualAlloc(nullptr, sizeof(Channel), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (c) {
         c->version = CHANNEL_VERSION;
         resetBox(c);
@@ -29,8 +28,7 @@ Channel* privateChannel() {
 // loader's lookup by name fail for this loaded copy.
 void hideExports(HMODULE module, uint32_t mask) {
     auto* base = reinterpret_cast<BYTE*>(module);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (!mask || !dir.Size) return;
     auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
@@ -39,8 +37,7 @@ void hideExports(HMODULE module, uint32_t mask) {
     auto* functions = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions);
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
         for (uint32_t op = 0; op < OP_COUNT; ++op) {
-            if (!(mask & (1u << op)) || std::strcmp(reinterpret_cast<char*>(base + names[i]), OP_NAMES[op]))
-                continue;
+            if (!(mask & (1u << op)) || std::strcmp(reinterpret_cast<char*>(base + names[i]), OP_NAMES[op])) continue;
             DWORD* slot = functions + ordinals[i];
             DWORD old;
             if (VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) {
@@ -55,8 +52,8 @@ void hideExports(HMODULE module, uint32_t mask) {
 // call, so ask with a timeout and fall back to the text Windows keeps itself.
 void snapshotText(HWND window, wchar_t* out) {
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out),
-                             SMTO_ABORTIFHUNG, 200, &copied))
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out), SMTO_ABORTIFHUNG, 200,
+                             &copied))
         InternalGetWindowText(window, out, SNAPSHOT_CHARS);
     out[SNAPSHOT_CHARS - 1] = 0;
 }
@@ -125,21 +122,13 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
 
 extern "C" {
 
-int32_t __stdcall DoGetOutDataPort(uint8_t* byte) {
-    return serve(OP_GET_OUT_DATA_PORT, byte, 0);
-}
+int32_t __stdcall DoGetOutDataPort(uint8_t* byte) { return serve(OP_GET_OUT_DATA_PORT, byte, 0); }
 
-int32_t __stdcall DoGetDataPortDirection(uint8_t* byte) {
-    return serve(OP_GET_DATA_PORT_DIRECTION, byte, 0);
-}
+int32_t __stdcall DoGetDataPortDirection(uint8_t* byte) { return serve(OP_GET_DATA_PORT_DIRECTION, byte, 0); }
 
-int32_t __stdcall DoSetDataPortDirection(uint8_t byte) {
-    return serve(OP_SET_DATA_PORT_DIRECTION, nullptr, byte);
-}
+int32_t __stdcall DoSetDataPortDirection(uint8_t byte) { return serve(OP_SET_DATA_PORT_DIRECTION, nullptr, byte); }
 
-int32_t __stdcall DoSetOutDataPort(uint8_t byte) {
-    return serve(OP_SET_OUT_DATA_PORT, nullptr, byte);
-}
+int32_t __stdcall DoSetOutDataPort(uint8_t byte) { return serve(OP_SET_OUT_DATA_PORT, nullptr, byte); }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -149,8 +138,10 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
         if (!g_channel) g_channel = privateChannel();
         if (g_channel) hideExports(module, static_cast<uint32_t>(g_channel->hideMask));
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {  // FreeLibrary, not process exit
-        if (g_mapping) closeChannel(g_channel, g_mapping);
-        else if (g_channel) VirtualFree(g_channel, 0, MEM_RELEASE);
+        if (g_mapping)
+            closeChannel(g_channel, g_mapping);
+        else if (g_channel)
+            VirtualFree(g_channel, 0, MEM_RELEASE);
         g_channel = nullptr;
         g_mapping = nullptr;
         DeleteCriticalSection(&g_lock);

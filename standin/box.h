@@ -8,15 +8,15 @@ namespace standin {
 
 // The four operations the program uses, as bit numbers for the fault masks.
 enum Op : uint32_t {
-    OP_GET_OUT_DATA_PORT = 0,       // DoGetOutDataPort
-    OP_GET_DATA_PORT_DIRECTION = 1, // DoGetDataPortDirection
-    OP_SET_DATA_PORT_DIRECTION = 2, // DoSetDataPortDirection
-    OP_SET_OUT_DATA_PORT = 3,       // DoSetOutDataPort
+    OP_GET_OUT_DATA_PORT = 0,        // DoGetOutDataPort
+    OP_GET_DATA_PORT_DIRECTION = 1,  // DoGetDataPortDirection
+    OP_SET_DATA_PORT_DIRECTION = 2,  // DoSetDataPortDirection
+    OP_SET_OUT_DATA_PORT = 3,        // DoSetOutDataPort
     OP_COUNT = 4
 };
 
-inline constexpr const char* OP_NAMES[OP_COUNT] = {
-    "DoGetOutDataPort", "DoGetDataPortDirection", "DoSetDataPortDirection", "DoSetOutDataPort"};
+inline constexpr const char* OP_NAMES[OP_COUNT] = {"DoGetOutDataPort", "DoGetDataPortDirection",
+                                                   "DoSetDataPortDirection", "DoSetOutDataPort"};
 
 inline constexpr int32_t STATUS_OK = 0;
 inline constexpr int32_t STATUS_NOT_PRESENT = 1;

@@ -78,8 +78,11 @@ TEST_F(BoxTest, PartialSequenceDoesNotTrigger) {
 }
 
 TEST_F(BoxTest, OtherSequencesDoNotTrigger) {
-    for (auto masks : {std::vector<uint8_t>{0x01, 0x02, 0x01}, {0x02, 0x02, 0x01}, {0x02, 0x03, 0x02},
-                       {0x02, 0x01, 0x03}, {0x06, 0x01, 0x06}}) {
+    for (auto masks : {std::vector<uint8_t>{0x01, 0x02, 0x01},
+                       {0x02, 0x02, 0x01},
+                       {0x02, 0x03, 0x02},
+                       {0x02, 0x01, 0x03},
+                       {0x06, 0x01, 0x06}}) {
         box = Box{};
         for (uint8_t m : masks) pass(m);
         EXPECT_TRUE(box.onBus);

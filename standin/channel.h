@@ -18,11 +18,11 @@ inline constexpr uint32_t CALL_LOG_SIZE = 4096;  // a ring; callCount keeps grow
 inline constexpr uint32_t SNAPSHOT_CHARS = 64;
 
 struct CallRecord {
-    uint32_t op;           // Op
-    uint32_t byteIn;       // the byte passed (writes) or found at the address (reads)
-    uint32_t byteOut;      // the byte left at the address (reads); equals byteIn for writes
-    int32_t status;        // what the call returned
-    uint32_t onBusBefore;  // whether the box was on the bus when the call came
+    uint32_t op;                          // Op
+    uint32_t byteIn;                      // the byte passed (writes) or found at the address (reads)
+    uint32_t byteOut;                     // the byte left at the address (reads); equals byteIn for writes
+    int32_t status;                       // what the call returned
+    uint32_t onBusBefore;                 // whether the box was on the bus when the call came
     wchar_t watchedText[SNAPSHOT_CHARS];  // text of watchWindow during the call, if set
 };
 
@@ -40,15 +40,15 @@ struct Channel {
     SwitchSequence sequence;      // the direction writes the box is watching
 
     // Faults to inject.
-    volatile LONG forceStatus;    // 1: every call returns forcedStatus instead of its own
+    volatile LONG forceStatus;  // 1: every call returns forcedStatus instead of its own
     volatile LONG forcedStatus;
-    volatile LONG delayMs;        // every call sleeps this long first
-    volatile LONG failMask;       // bit per Op: the call does nothing and returns failStatus
+    volatile LONG delayMs;   // every call sleeps this long first
+    volatile LONG failMask;  // bit per Op: the call does nothing and returns failStatus
     volatile LONG failStatus;
-    volatile LONG failWritesByte; // 1: a failing read leaves failByte at the address
+    volatile LONG failWritesByte;  // 1: a failing read leaves failByte at the address
     volatile LONG failByte;
-    volatile LONG hideMask;       // bit per Op: not exported by a library loaded from now on
-    volatile LONG switchOnCommand;// 1 (default): the switch sequence makes the box leave the bus
+    volatile LONG hideMask;         // bit per Op: not exported by a library loaded from now on
+    volatile LONG switchOnCommand;  // 1 (default): the switch sequence makes the box leave the bus
 
     // A window whose text every call copies into its record (0 for none).
     volatile LONG watchWindow;
@@ -95,8 +95,7 @@ inline void resetBox(Channel* c) {
 inline Channel* openChannel(HANDLE* mapping) {
     wchar_t name[128];
     channelName(name, 128);
-    HANDLE h = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                  sizeof(Channel), name);
+    HANDLE h = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Channel), name);
     if (!h) return nullptr;
     auto* c = static_cast<Channel*>(MapViewOfFile(h, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Channel)));
     if (!c) {

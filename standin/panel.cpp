@@ -12,11 +12,24 @@
 namespace {
 using namespace standin;
 
-enum : int { ID_LINE = 100, ID_DIRECTION, ID_OUTPUT, ID_COUNT, ID_CALLS,
-             ID_ON_BUS, ID_OFF_BUS, ID_RESET, ID_STATUS_LABEL, ID_STATUS, ID_FORCE };
+enum : int {
+    ID_LINE = 100,
+    ID_DIRECTION,
+    ID_OUTPUT,
+    ID_COUNT,
+    ID_CALLS,
+    ID_ON_BUS,
+    ID_OFF_BUS,
+    ID_RESET,
+    ID_STATUS_LABEL,
+    ID_STATUS,
+    ID_FORCE
+};
 constexpr int CALLS_SHOWN = 12;
 
-struct GdiDelete { void operator()(HFONT f) const { DeleteObject(f); } };
+struct GdiDelete {
+    void operator()(HFONT f) const { DeleteObject(f); }
+};
 using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDelete>;
 
 Channel* g_channel;
@@ -36,11 +49,11 @@ std::wstring callText(LONG index, const CallRecord& r) {
     const char* name = r.op < OP_COUNT ? OP_NAMES[r.op] : "?";
     wchar_t text[128];
     if (isRead(static_cast<Op>(r.op)))
-        std::swprintf(text, 128, L"%ld\t%hs \u2192 0x%02X\tstatus %d%ls", index, name, r.byteOut,
-                      r.status, r.onBusBefore ? L"" : L"  (off the bus)");
+        std::swprintf(text, 128, L"%ld\t%hs \u2192 0x%02X\tstatus %d%ls", index, name, r.byteOut, r.status,
+                      r.onBusBefore ? L"" : L"  (off the bus)");
     else
-        std::swprintf(text, 128, L"%ld\t%hs(0x%02X)\tstatus %d%ls", index, name, r.byteIn,
-                      r.status, r.onBusBefore ? L"" : L"  (off the bus)");
+        std::swprintf(text, 128, L"%ld\t%hs(0x%02X)\tstatus %d%ls", index, name, r.byteIn, r.status,
+                      r.onBusBefore ? L"" : L"  (off the bus)");
     return text;
 }
 
@@ -60,9 +73,10 @@ LONG statusTyped(HWND window) {
 
 void refresh(HWND window) {
     const Channel* c = g_channel;
-    setText(window, ID_LINE, c->onBus ? L"Line: PC \u2194 switch (on the bus)"
-                             : c->passedThrough ? L"Line: passed through to the shared peripheral"
-                                                : L"Off the bus");
+    setText(window, ID_LINE,
+            c->onBus           ? L"Line: PC \u2194 switch (on the bus)"
+            : c->passedThrough ? L"Line: passed through to the shared peripheral"
+                               : L"Off the bus");
     setText(window, ID_DIRECTION, registerText(L"Direction", c->direction));
     setText(window, ID_OUTPUT, registerText(L"Output", c->output));
     setText(window, ID_COUNT, L"Switch count: " + std::to_wstring(c->switchCount));
@@ -78,8 +92,9 @@ void refresh(HWND window) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (LONG i = count > CALLS_SHOWN ? count - CALLS_SHOWN : 0; i < count; ++i)
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(
-            callText(i + 1, c->calls[static_cast<uint32_t>(i) % CALL_LOG_SIZE]).c_str()));
+        SendMessageW(
+            list, LB_ADDSTRING, 0,
+            reinterpret_cast<LPARAM>(callText(i + 1, c->calls[static_cast<uint32_t>(i) % CALL_LOG_SIZE]).c_str()));
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -113,8 +128,8 @@ void create(HWND window) {
         y += h + gap / 2;
     }
     y += gap / 2;
-    HWND list = add(L"LISTBOX", L"", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL | LBS_USETABSTOPS,
-                    ID_CALLS, gap, y, width, h);
+    HWND list = add(L"LISTBOX", L"", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL | LBS_USETABSTOPS, ID_CALLS, gap, y,
+                    width, h);
     const int listHeight = CALLS_SHOWN * static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0)) + 4;
     SetWindowPos(list, nullptr, 0, 0, width, listHeight, SWP_NOMOVE | SWP_NOZORDER);
     int tabs[] = {16, 124};  // dialog units: after the number, after the call
@@ -127,14 +142,13 @@ void create(HWND window) {
     const int labelWidth = 7 * tm.tmAveCharWidth, editWidth = 8 * tm.tmAveCharWidth;
     add(L"STATIC", L"Status:", 0, ID_STATUS_LABEL, gap, y + 3, labelWidth, h);
     add(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, ID_STATUS, gap + labelWidth, y, editWidth, h + 6);
-    add(L"BUTTON", L"Return this status", WS_TABSTOP | BS_AUTOCHECKBOX, ID_FORCE,
-        2 * gap + labelWidth + editWidth, y, width - labelWidth - editWidth - gap, h + 6);
+    add(L"BUTTON", L"Return this status", WS_TABSTOP | BS_AUTOCHECKBOX, ID_FORCE, 2 * gap + labelWidth + editWidth, y,
+        width - labelWidth - editWidth - gap, h + 6);
     y += h + 6 + gap;
 
     RECT frame{0, 0, width + 2 * gap, y};
     AdjustWindowRectEx(&frame, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE));
-    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
     refresh(window);
     SetTimer(window, 1, 100, nullptr);
 }
@@ -194,8 +208,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     wc.lpszClassName = L"AVR309StandInPanel";
     RegisterClassW(&wc);
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"AVR309 stand-in",
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 400, 400, nullptr, nullptr, instance, nullptr);
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 400, 400, nullptr, nullptr, instance, nullptr);
     ShowWindow(window, show);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -218,8 +218,8 @@ TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {
     STARTUPINFOW startup = {sizeof startup};
     PROCESS_INFORMATION second = {};
     std::wstring command = L"\"" + ProgramPath() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               support::BinDir().c_str(), &startup, &second));
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, support::BinDir().c_str(),
+                               &startup, &second));
     EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0; }));
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(second.hProcess, &code);

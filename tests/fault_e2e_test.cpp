@@ -19,14 +19,18 @@ using support::WaitFor;
 
 class FaultsEndToEnd : public testing::Test {
 protected:
-    void SetUp() override { program = std::make_unique<Program>(support::BinDir() + L"\\Varnosklen.exe", support::BinDir()); }
+    void SetUp() override {
+        program = std::make_unique<Program>(support::BinDir() + L"\\Varnosklen.exe", support::BinDir());
+    }
 
     std::wstring Status() const { return support::WindowText(program->Control(Form1::ID_TEXT1)); }
     bool Answers() const {
         DWORD_PTR result = 0;
         return SendMessageTimeoutW(program->Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
     }
-    bool CallInProgress() { return WaitFor([&] { return box->callsInProgress > 0; }); }
+    bool CallInProgress() {
+        return WaitFor([&] { return box->callsInProgress > 0; });
+    }
     int CountOf(standin::Op op, LONG since) const {
         int n = 0;
         for (const auto& call : box.CallsSince(since)) n += call.op == op;
@@ -98,11 +102,26 @@ TEST_F(FaultsEndToEnd, ClosingWhileHiddenEndsCleanlyAndTakesTheIcon) {
 bool IsKnownSystemCommand(WPARAM command) {
     // Real commands would close, move or open menus; the point is the odd ones.
     switch (command & 0xFFF0) {
-    case SC_SIZE: case SC_MOVE: case SC_MINIMIZE: case SC_MAXIMIZE: case SC_NEXTWINDOW: case SC_PREVWINDOW:
-    case SC_CLOSE: case SC_VSCROLL: case SC_HSCROLL: case SC_MOUSEMENU: case SC_KEYMENU: case SC_ARRANGE:
-    case SC_RESTORE: case SC_TASKLIST: case SC_SCREENSAVE: case SC_HOTKEY: case SC_DEFAULT:
-    case SC_MONITORPOWER: case SC_CONTEXTHELP: case SC_SEPARATOR:
-        return true;
+    case SC_SIZE:
+    case SC_MOVE:
+    case SC_MINIMIZE:
+    case SC_MAXIMIZE:
+    case SC_NEXTWINDOW:
+    case SC_PREVWINDOW:
+    case SC_CLOSE:
+    case SC_VSCROLL:
+    case SC_HSCROLL:
+    case SC_MOUSEMENU:
+    case SC_KEYMENU:
+    case SC_ARRANGE:
+    case SC_RESTORE:
+    case SC_TASKLIST:
+    case SC_SCREENSAVE:
+    case SC_HOTKEY:
+    case SC_DEFAULT:
+    case SC_MONITORPOWER:
+    case SC_CONTEXTHELP:
+    case SC_SEPARATOR: return true;
     }
     return false;
 }

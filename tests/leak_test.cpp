@@ -32,8 +32,10 @@ long long PrivateBytes() {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     MEMORY_BASIC_INFORMATION region;
-    for (auto* at = static_cast<const char*>(system.lpMinimumApplicationAddress); VirtualQuery(at, &region, sizeof region) == sizeof region;) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += static_cast<long long>(region.RegionSize);
+    for (auto* at = static_cast<const char*>(system.lpMinimumApplicationAddress);
+         VirtualQuery(at, &region, sizeof region) == sizeof region;) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            total += static_cast<long long>(region.RegionSize);
         const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
         if (next <= at || next > system.lpMaximumApplicationAddress) break;
         at = next;
@@ -87,8 +89,8 @@ struct Growth {
 };
 
 std::ostream& operator<<(std::ostream& out, const Growth& g) {
-    return out << "GDI objects +" << g.gdiObjects << ", kernel handles +" << g.kernelHandles << ", owned handles +" << g.ownedHandles
-               << ", private bytes +" << g.privateBytes;
+    return out << "GDI objects +" << g.gdiObjects << ", kernel handles +" << g.kernelHandles << ", owned handles +"
+               << g.ownedHandles << ", private bytes +" << g.privateBytes;
 }
 
 Growth GrowthOver(const std::function<void(int)>& step, int iterations) {
@@ -134,30 +136,44 @@ TEST_F(LeakTest, TheCheckCatchesALeakOfEachKind) {
     events.reserve(LEAKY_ITERATIONS + WARM_UP);
     owners.reserve(LEAKY_ITERATIONS / 100 + WARM_UP);
 
-    const Growth gdi = GrowthOver([&](int i) { TickAndPress(i); brushes.push_back(CreateSolidBrush(RGB(i, 0, 0))); }, LEAKY_ITERATIONS);
+    const Growth gdi = GrowthOver(
+        [&](int i) {
+            TickAndPress(i);
+            brushes.push_back(CreateSolidBrush(RGB(i, 0, 0)));
+        },
+        LEAKY_ITERATIONS);
     for (HBRUSH b : brushes) DeleteObject(b);
     EXPECT_TRUE(gdi.Leaks()) << gdi;
     std::cout << "a brush leaked per iteration: " << gdi << "\n";
 
-    const Growth kernel = GrowthOver([&](int i) { TickAndPress(i); events.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }, LEAKY_ITERATIONS);
+    const Growth kernel = GrowthOver(
+        [&](int i) {
+            TickAndPress(i);
+            events.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        },
+        LEAKY_ITERATIONS);
     for (HANDLE e : events) CloseHandle(e);
     EXPECT_TRUE(kernel.Leaks()) << kernel;
     std::cout << "an event leaked per iteration: " << kernel << "\n";
 
-    const Growth owned = GrowthOver([&](int i) {
-        TickAndPress(i);
-        if (i % 100 == 0) owners.push_back(new common::ScopedBrush(CreateSolidBrush(0)));
-    }, LEAKY_ITERATIONS);
+    const Growth owned = GrowthOver(
+        [&](int i) {
+            TickAndPress(i);
+            if (i % 100 == 0) owners.push_back(new common::ScopedBrush(CreateSolidBrush(0)));
+        },
+        LEAKY_ITERATIONS);
     for (auto* o : owners) delete o;
     EXPECT_TRUE(owned.Leaks()) << owned;
 
     std::vector<std::unique_ptr<char[]>> blocks;
     blocks.reserve(LEAKY_ITERATIONS + WARM_UP);
-    const Growth memory = GrowthOver([&](int i) {
-        TickAndPress(i);
-        blocks.emplace_back(new char[1024]);
-        blocks.back()[0] = 1;
-    }, LEAKY_ITERATIONS);
+    const Growth memory = GrowthOver(
+        [&](int i) {
+            TickAndPress(i);
+            blocks.emplace_back(new char[1024]);
+            blocks.back()[0] = 1;
+        },
+        LEAKY_ITERATIONS);
     blocks.clear();
     EXPECT_TRUE(memory.Leaks()) << memory;
     std::cout << "a kilobyte leaked per iteration: " << memory << "\n";
@@ -166,7 +182,12 @@ TEST_F(LeakTest, TheCheckCatchesALeakOfEachKind) {
 
 TEST_F(LeakTest, VisibleTicksAndPressesWithTheirPaintingDoNotGrowTheProcess) {
     ShowWindow(form->Handle(), SW_SHOWNA);
-    const Growth growth = GrowthOver([&](int i) { TickAndPress(i); UpdateWindow(form->Handle()); }, LEAKY_ITERATIONS);
+    const Growth growth = GrowthOver(
+        [&](int i) {
+            TickAndPress(i);
+            UpdateWindow(form->Handle());
+        },
+        LEAKY_ITERATIONS);
     EXPECT_FALSE(growth.Leaks()) << growth;
     std::cout << LEAKY_ITERATIONS << " visible ticks and presses: " << growth << "\n";
 }

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<std::string> ReadLines(const std::wstring& file) {
     std::vector<std::string> lines;
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lines;
     std::string content(65536, '\0');
     DWORD read = 0;
@@ -24,7 +25,9 @@ std::vector<std::string> ReadLines(const std::wstring& file) {
 
 std::string Utf8(const std::wstring& text) {
     std::string out(text.size() * 3 + 1, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr)) - 1);
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(),
+                                                       static_cast<int>(out.size()), nullptr, nullptr)) -
+               1);
     return out;
 }
 
@@ -36,7 +39,8 @@ public:
         SetEnvironmentVariableW(L"VARNOSKLEN_URL_LOG", log.c_str());
         RegCreateKeyExW(HKEY_CLASSES_ROOT, KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
         DWORD size = sizeof saved_;
-        hadValue_ = RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
+        hadValue_ =
+            RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
         const std::wstring command = L"\"" + support::BinDir() + L"\\url_logger.exe\" \"%1\"";
         RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
@@ -120,7 +124,8 @@ TEST_F(LinkTest, EnterOnTheFocusedLinkOpensIt) {
     SetFocus(form->Label2);
     ASSERT_EQ(GetFocus(), form->Label2);
     MSG enter = {form->Label2, WM_KEYDOWN, VK_RETURN, 0};
-    EXPECT_TRUE(SendMessageW(form->Label2, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) & DLGC_WANTMESSAGE)
+    EXPECT_TRUE(SendMessageW(form->Label2, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) &
+                DLGC_WANTMESSAGE)
         << "so that Enter does not press the default button instead";
     SendMessageW(form->Label2, WM_KEYDOWN, VK_RETURN, 0);
     ASSERT_TRUE(support::WaitFor([&] { return ReadLines(log).size() >= 1; }));
@@ -131,7 +136,8 @@ TEST_F(LinkTest, TheLinkShowsAHandCursor) {
     POINT inside = {2, 2};
     ClientToScreen(form->Label2, &inside);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    SendMessageW(form->Label2, WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Label2), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(form->Label2, WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Label2),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
 }
 

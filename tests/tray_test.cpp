@@ -83,9 +83,10 @@ TEST_F(TrayTest, TheIconLivesFromLoadToDestruction) {
     EXPECT_TRUE(IconExists(hwnd));
     EXPECT_EQ(APIStuff::TrayIconData.hIcon, reinterpret_cast<uintptr_t>(form->TrayIconHandle()));
     EXPECT_NE(form->TrayIconHandle(), nullptr);
-    EXPECT_STREQ(APIStuff::TrayIconData.szTip.data(), "<Varnosklen>. \xCA\xDC\xED\xF4\xE5 \xEA\xEB\xDF\xEA \xE5\xE4\xFE, "
-                                                      "\xE3\xE9\xE1 \xE5\xEC\xF6\xDC\xED\xE9\xF3\xE7 \xF4\xEF\xF5 "
-                                                      "\xF0\xF1\xEF\xE3\xF1\xDC\xEC\xEC\xE1\xF4\xEF\xF2");
+    EXPECT_STREQ(APIStuff::TrayIconData.szTip.data(),
+                 "<Varnosklen>. \xCA\xDC\xED\xF4\xE5 \xEA\xEB\xDF\xEA \xE5\xE4\xFE, "
+                 "\xE3\xE9\xE1 \xE5\xEC\xF6\xDC\xED\xE9\xF3\xE7 \xF4\xEF\xF5 "
+                 "\xF0\xF1\xEF\xE3\xF1\xDC\xEC\xEC\xE1\xF4\xEF\xF2");
     DestroyWindow(hwnd);
     EXPECT_FALSE(IconExists(hwnd)) << "gone at once";
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
@@ -188,8 +189,9 @@ TEST_F(TrayTest, ALeftClickRestoresAMinimisedWindow) {
 
 TEST_F(TrayTest, OtherMouseMessagesOfTheIconArePassedOn) {
     PassedOn passed;
-    for (LPARAM mouse : std::initializer_list<LPARAM>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_MBUTTONUP,
-                         static_cast<LPARAM>(0x10000 | WM_LBUTTONUP)}) {
+    for (LPARAM mouse :
+         std::initializer_list<LPARAM>{WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK,
+                                       WM_MBUTTONUP, static_cast<LPARAM>(0x10000 | WM_LBUTTONUP)}) {
         SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, mouse);
         EXPECT_TRUE(PassedOn::Saw(TRAY_CALLBACK_MESSAGE, mouse)) << mouse;
     }

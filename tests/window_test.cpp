@@ -47,7 +47,12 @@ TEST_F(FormTest, StartsWithTheSearchingTextOnWhiteAndTheButtonEnabled) {
 TEST_F(FormTest, ControlsSitWhereTheLayoutPutsThemAtThisDpi) {
     // Labels may grow wider, the status box and the button taller, to show
     // their texts whole.
-    struct Expected { HWND control; HWND parent; int left, top, width, height; bool wider, taller; };
+    struct Expected {
+        HWND control;
+        HWND parent;
+        int left, top, width, height;
+        bool wider, taller;
+    };
     const Expected expected[] = {
         {form->Frame1, form->Handle(), 120, 2160, 3495, 975, false, false},
         {form->Label2, form->Frame1, 480, 600, 1650, 195, true, false},
@@ -121,7 +126,8 @@ TEST_F(FormTest, TabOrderRunsButtonStatusFrameAndItsLabels) {
         if (c == form->Frame1)
             for (HWND f = GetWindow(c, GW_CHILD); f; f = GetWindow(f, GW_HWNDNEXT)) order.push_back(f);
     }
-    const std::vector<HWND> expected = {form->Command1, form->Text1, form->Frame1, form->Label1, form->Label2, form->Label3};
+    const std::vector<HWND> expected = {form->Command1, form->Text1,  form->Frame1,
+                                        form->Label1,   form->Label2, form->Label3};
     EXPECT_EQ(order, expected);
 }
 
@@ -168,8 +174,9 @@ TEST_F(FormTest, GreekReadsRightWhateverTheCodePage) {
     }
     box->onBus = 0;
     form->Timer1_Timer();
-    EXPECT_EQ(StatusText(), L" Η συσκευή <Varnosklen> δέν βρέθηκε, άρα πρέπει να έχετε ήδη συνδεθεί με το κοινό "
-                            L"περιφεριακό USB (π.χ. εκτυπωτής USB) ");
+    EXPECT_EQ(StatusText(),
+              L" Η συσκευή <Varnosklen> δέν βρέθηκε, άρα πρέπει να έχετε ήδη συνδεθεί με το κοινό "
+              L"περιφεριακό USB (π.χ. εκτυπωτής USB) ");
     EXPECT_EQ(support::WindowText(form->Label1), texts::LABEL1);
 }
 
@@ -210,7 +217,8 @@ TEST(NarrowStatus, KeepsInRangeStatusesAndNeverTurnsOthersIntoNotPresent) {
     EXPECT_EQ(module1::NarrowStatus(0), 0);
     EXPECT_EQ(module1::NarrowStatus(1), 1);
     EXPECT_EQ(module1::NarrowStatus(255), 255);
-    for (int32_t status : {256, 257, 513, -1, -255, INT_MAX, INT_MIN}) EXPECT_EQ(module1::NarrowStatus(status), 0xFF) << status;
+    for (int32_t status : {256, 257, 513, -1, -255, INT_MAX, INT_MIN})
+        EXPECT_EQ(module1::NarrowStatus(status), 0xFF) << status;
 }
 
 TEST_F(FormTest, TheTimerFollowsTheDeviceEvenWhileHidden) {
@@ -260,12 +268,16 @@ TEST_F(FormTest, ASteadyDeviceDoesNotRepaintTheStatusBox) {
 
 // --- The switch command -----------------------------------------------------
 
-struct Write { uint32_t op; uint32_t byte; };
+struct Write {
+    uint32_t op;
+    uint32_t byte;
+};
 
 std::vector<Write> Writes(const std::vector<CallRecord>& calls) {
     std::vector<Write> writes;
     for (const auto& c : calls)
-        if (c.op == standin::OP_SET_DATA_PORT_DIRECTION || c.op == standin::OP_SET_OUT_DATA_PORT) writes.push_back({c.op, c.byteIn});
+        if (c.op == standin::OP_SET_DATA_PORT_DIRECTION || c.op == standin::OP_SET_OUT_DATA_PORT)
+            writes.push_back({c.op, c.byteIn});
     return writes;
 }
 
@@ -342,14 +354,16 @@ TEST_F(FormTest, TheMaskGoesOnWhateverAFailedDirectionReadLeft) {
 TEST_F(FormTest, EnterPressesTheButtonOnlyWhileItIsEnabled) {
     form->Timer1_Timer();
     LONG mark = box.Mark();
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED), reinterpret_cast<LPARAM>(form->Command1));
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(form->Command1));
     EXPECT_EQ(box.CallsSince(mark).size(), 10u);
 
     box->onBus = 0;
     form->Timer1_Timer();
     ASSERT_FALSE(ButtonEnabled());
     mark = box.Mark();
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED), reinterpret_cast<LPARAM>(form->Command1));
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(form->Command1));
     EXPECT_EQ(box.CallsSince(mark).size(), 0u);
 }
 

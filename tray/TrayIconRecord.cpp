@@ -17,8 +17,8 @@ TipField MakeTipField(const wchar_t* text, UINT code_page) {
     while (text && chars < static_cast<int>(TIP_MAX_CHARS) && text[chars]) ++chars;
 
     char narrow[TIP_MAX_CHARS * 2 + 2] = {};
-    int length = chars == 0 ? 0
-                            : WideCharToMultiByte(code_page, 0, text, chars, narrow, sizeof narrow - 1, nullptr, nullptr);
+    int length =
+        chars == 0 ? 0 : WideCharToMultiByte(code_page, 0, text, chars, narrow, sizeof narrow - 1, nullptr, nullptr);
     if (length < 0) length = 0;
     // In a double-byte code page 63 characters can take more bytes than the
     // field holds: cut at a character boundary.

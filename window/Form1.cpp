@@ -84,8 +84,8 @@ HWND Form1::CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, 
 
 void Form1::CreateControls() {
     // Created in tab order, which is also the order of the focus chain.
-    Command1 = CreateControl(hwnd_, L"BUTTON", texts::COMMAND1, WS_TABSTOP | BS_DEFPUSHBUTTON | BS_MULTILINE, 0,
-                             ID_COMMAND1);
+    Command1 =
+        CreateControl(hwnd_, L"BUTTON", texts::COMMAND1, WS_TABSTOP | BS_DEFPUSHBUTTON | BS_MULTILINE, 0, ID_COMMAND1);
     Text1 = CreateControl(hwnd_, L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_CENTER, WS_EX_CLIENTEDGE,
                           ID_TEXT1);
     Frame1 = CreateControl(hwnd_, L"BUTTON", texts::FRAME1, BS_GROUPBOX, WS_EX_CONTROLPARENT, ID_FRAME1);

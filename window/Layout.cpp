@@ -130,8 +130,7 @@ int DpiOfWindow(HWND window) {
 }
 
 SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD ex_style, int dpi) {
-    static const auto adjustForDpi =
-        User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT r = {0, 0, client.cx, client.cy};
     if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
         AdjustWindowRectEx(&r, style, FALSE, ex_style);

@@ -30,7 +30,8 @@ void SingleInstance::BringRunningCopyForward() {
     if (!window_) return;
     const ULONGLONG deadline = GetTickCount64() + PUBLISH_WAIT_MS;
     HWND running = nullptr;
-    while (!(running = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*window_))) && GetTickCount64() < deadline) Sleep(20);
+    while (!(running = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*window_))) && GetTickCount64() < deadline)
+        Sleep(20);
     if (!running || !Form1::IsForm1(running)) return;
     // The restore command shows a window hidden in the notification area, as
     // its menu's open item does, and restores a minimised one.

@@ -9,8 +9,8 @@ using device::DeviceState;
 namespace {
 
 StatusView LibraryView(DeviceState state) {
-    return {state == DeviceState::LibraryMissing ? texts::LIBRARY_MISSING : texts::LIBRARY_INCOMPLETE,
-            colours::ABSENT, ButtonChange::Disable};
+    return {state == DeviceState::LibraryMissing ? texts::LIBRARY_MISSING : texts::LIBRARY_INCOMPLETE, colours::ABSENT,
+            ButtonChange::Disable};
 }
 
 // A multi-line edit asks for every key, Tab and Enter too; the read-only

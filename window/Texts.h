@@ -28,8 +28,7 @@ inline constexpr wchar_t SHORT_PRESENT[] = L" Η συσκευή < Varnosklen > �
 
 // When the device library cannot be used, neither poll text is true: say why.
 inline constexpr wchar_t LIBRARY_MISSING[] = L" Δεν βρέθηκε η βιβλιοθήκη AVR309.dll της συσκευής ";
-inline constexpr wchar_t LIBRARY_INCOMPLETE[] =
-    L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι ελλιπής ή παλιά ";
+inline constexpr wchar_t LIBRARY_INCOMPLETE[] = L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι ελλιπής ή παλιά ";
 
 // The tray menu and the icon's tip.
 inline constexpr wchar_t MNU_TRAY[] = L"popup";

@@ -72,7 +72,8 @@ void StandIn::Reset() {
 std::vector<standin::CallRecord> StandIn::CallsSince(LONG mark) const {
     std::vector<standin::CallRecord> calls;
     const LONG count = channel_->callCount;
-    for (LONG i = mark; i < count; ++i) calls.push_back(channel_->calls[static_cast<uint32_t>(i) % standin::CALL_LOG_SIZE]);
+    for (LONG i = mark; i < count; ++i)
+        calls.push_back(channel_->calls[static_cast<uint32_t>(i) % standin::CALL_LOG_SIZE]);
     return calls;
 }
 
@@ -125,14 +126,16 @@ Program::Program(const std::wstring& exe, const std::wstring& working_dir, const
     STARTUPINFOW startup = {sizeof startup};
     std::wstring command = L"\"" + exe + L"\"";
     std::wstring env = EnvironmentBlock(extra_env);
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        env.data(), working_dir.c_str(), &startup, &process_)) {
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
+                        working_dir.c_str(), &startup, &process_)) {
         throw std::runtime_error("cannot start the program");
     }
-    WaitFor([&] {
-        window_ = FindProcessWindow(process_.dwProcessId, L"Varnosklen v1.0 ");
-        return window_ != nullptr;
-    }, 20000);
+    WaitFor(
+        [&] {
+            window_ = FindProcessWindow(process_.dwProcessId, L"Varnosklen v1.0 ");
+            return window_ != nullptr;
+        },
+        20000);
 }
 
 Program::~Program() {

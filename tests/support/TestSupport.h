@@ -52,8 +52,7 @@ class Program {
 public:
     // Starts exe in working_dir with the environment of this test plus extra
     // (entries "NAME=value"); waits for its window.
-    Program(const std::wstring& exe, const std::wstring& working_dir,
-            const std::vector<std::wstring>& extra_env = {});
+    Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -11,18 +11,19 @@
 
 class FormFixture : public testing::Test {
 protected:
-    void SetUp() override {
-        form = std::make_unique<Form1>(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
-        ASSERT_TRUE(form->Create());
-        form->Show(ShowCommand());
-    }
-
-    virtual int ShowCommand() const { return SW_SHOWNORMAL; }
-
+    void SetUp() override { Recreate(); }
     void TearDown() override {
         form.reset();
         support::PumpMessages();
     }
+    // A new window in place of the old one.
+    void Recreate() {
+        TearDown();
+        form = std::make_unique<Form1>(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
+        ASSERT_TRUE(form->Create());
+        form->Show(ShowCommand());
+    }
+    virtual int ShowCommand() const { return SW_SHOWNORMAL; }
 
     std::wstring StatusText() const { return support::WindowText(form->Text1); }
     COLORREF StatusColour() const { return support::BackColour(form->Handle(), form->Text1); }

@@ -1,9 +1,11 @@
-// The real Varnosklen.exe, started as its own process and driven from outside.
+// The real Varnosklen.exe, started as its own process and driven from
+// outside, on the stand-in box and its faults.
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include "support/TestSupport.h"
 
-#include <windows.h>
 #include <shellapi.h>
 
 #include "window/Form1.h"
@@ -12,124 +14,113 @@
 namespace {
 
 using support::Program;
-using support::StandIn;
 using support::TempDir;
 using support::WaitFor;
-using support::WindowText;
 
 std::wstring ProgramPath() { return support::BinDir() + L"\\Varnosklen.exe"; }
 std::wstring LibraryPath() { return support::BinDir() + L"\\AVR309.dll"; }
 
 class EndToEnd : public testing::Test {
 protected:
-    std::wstring Status(const Program& p) const { return WindowText(p.Control(Form1::ID_TEXT1)); }
-    bool Shows(const Program& p, const wchar_t* text) const {
-        return WaitFor([&] { return Status(p) == text; });
+    Program& Start(const std::wstring& exe = ProgramPath(), const std::wstring& dir = support::BinDir(),
+                   const std::vector<std::wstring>& env = {}) {
+        program.reset();  // one at a time: a second copy would only bring the first forward
+        program = std::make_unique<Program>(exe, dir, env);
+        return *program;
     }
-    bool ButtonEnabled(const Program& p) const { return IsWindowEnabled(p.Control(Form1::ID_COMMAND1)) != FALSE; }
+    std::wstring Status() const { return support::WindowText(program->Control(Form1::ID_TEXT1)); }
+    bool Shows(const wchar_t* text) const {
+        return WaitFor([&] { return Status() == text; });
+    }
+    bool ButtonEnabled() const { return IsWindowEnabled(program->Control(Form1::ID_COMMAND1)) != FALSE; }
+    void Press() const { PostMessageW(program->Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0); }
+    int CountOf(standin::Op op, LONG since) const {
+        int n = 0;
+        for (const auto& call : box.CallsSince(since)) n += call.op == op;
+        return n;
+    }
+    // Waits until the box has had some calls more, so that anything the
+    // program still had to send would have come.
+    bool Settled() const {
+        const LONG mark = box.Mark();
+        return WaitFor([&] { return box.Mark() - mark >= 3; });
+    }
+    bool Answers() const {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(program->Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+    }
 
-    StandIn box;
+    support::StandIn box;
+    std::unique_ptr<Program> program;
 };
 
-TEST_F(EndToEnd, FollowsTheBoxAndEndsWithExitCodeZeroWhenClosed) {
-    Program program(ProgramPath(), support::BinDir());
-    ASSERT_NE(program.Window(), nullptr);
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
-    EXPECT_TRUE(ButtonEnabled(program));
-
-    box->onBus = 0;
-    ASSERT_TRUE(Shows(program, texts::ABSENT));
-    EXPECT_FALSE(ButtonEnabled(program));
-
-    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(), 0u);
-}
-
-TEST_F(EndToEnd, PressingTheButtonPassesTheLineThroughAndTheWindowTurnsRed) {
-    Program program(ProgramPath(), support::BinDir());
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
-    PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
-    ASSERT_TRUE(Shows(program, texts::ABSENT));
+TEST_F(EndToEnd, FollowsTheBoxAndAPressPassesTheLineThrough) {
+    Start();
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    EXPECT_TRUE(ButtonEnabled());
+    Press();
+    ASSERT_TRUE(Shows(texts::ABSENT));
     EXPECT_EQ(box->switchCount, 1);
-    EXPECT_FALSE(ButtonEnabled(program));
+    EXPECT_FALSE(ButtonEnabled());
+    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program->Control(Form1::ID_TEXT1)) == colours::ABSENT; }));
 
     box->onBus = 1;  // the box's own push button
     box->passedThrough = 0;
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
-    EXPECT_TRUE(ButtonEnabled(program));
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    EXPECT_TRUE(ButtonEnabled());
+    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program->Control(Form1::ID_TEXT1)) == colours::PRESENT; }));
 }
 
-TEST_F(EndToEnd, AMissingLibrarySaysSoAndIsPickedUpOnceInPlace) {
-    TempDir dir;
-    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), dir.File(L"Varnosklen.exe").c_str(), FALSE));
-    Program program(dir.File(L"Varnosklen.exe"), dir.Path());
-    ASSERT_NE(program.Window(), nullptr);
-    ASSERT_TRUE(Shows(program, texts::LIBRARY_MISSING));
-    EXPECT_FALSE(ButtonEnabled(program));
-    EXPECT_EQ(support::ScreenColour(program.Control(Form1::ID_TEXT1)), colours::ABSENT);
-
-    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), dir.File(L"AVR309.dll").c_str(), FALSE));
-    ASSERT_TRUE(Shows(program, texts::PRESENT)) << "picked up without a restart";
-    EXPECT_TRUE(ButtonEnabled(program));
-    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program.Control(Form1::ID_TEXT1)) == colours::PRESENT; }));
+// The library is looked for beside the program, in the system folders and on
+// PATH, never in the current folder; once in place it is picked up.
+TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
+    wchar_t system[MAX_PATH] = {}, path[8192] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    GetEnvironmentVariableW(L"PATH", path, 8192);
+    enum Where { Nowhere, CurrentFolder, OnPath, SystemFolder };
+    for (Where where : {Nowhere, CurrentFolder, OnPath, SystemFolder}) {
+        SCOPED_TRACE(where);
+        TempDir programDir, otherDir;
+        const std::wstring exe = programDir.File(L"Varnosklen.exe");
+        struct Installed {
+            std::wstring file;
+            ~Installed() { DeleteFileW(file.c_str()); }
+        } installed{where == SystemFolder ? std::wstring(system) + L"\\AVR309.dll" : otherDir.File(L"AVR309.dll")};
+        ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
+        ASSERT_TRUE(where == Nowhere || CopyFileW(LibraryPath().c_str(), installed.file.c_str(), FALSE));
+        const LONG mark = box.Mark();
+        Start(exe, where == CurrentFolder ? otherDir.Path() : programDir.Path(),
+              {L"PATH=" + (where == OnPath ? otherDir.Path() + L";" : L"") + path});
+        const bool found = where == OnPath || where == SystemFolder;
+        EXPECT_TRUE(Shows(found ? texts::PRESENT : texts::LIBRARY_MISSING));
+        if (!found) {
+            EXPECT_FALSE(ButtonEnabled());
+            EXPECT_EQ(box.Mark(), mark) << "a planted library answered";
+        }
+        if (where == Nowhere) {
+            ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), programDir.File(L"AVR309.dll").c_str(), FALSE));
+            EXPECT_TRUE(Shows(texts::PRESENT)) << "picked up without a restart";
+        }
+        PostMessageW(program->Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(program->WaitForExit(), 0u);
+    }
 }
 
-TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncomplete) {
+TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothing) {
     for (uint32_t op = 0; op < standin::OP_COUNT; ++op) {
         SCOPED_TRACE(standin::OP_NAMES[op]);
         box.Reset();
         box->hideMask = 1 << op;
-        Program program(ProgramPath(), support::BinDir());
-        ASSERT_TRUE(Shows(program, texts::LIBRARY_INCOMPLETE));
-        EXPECT_FALSE(ButtonEnabled(program));
-        // A press (Enter, or a click sent from outside) sends nothing.
+        Start();
+        ASSERT_TRUE(Shows(texts::LIBRARY_INCOMPLETE));
+        EXPECT_FALSE(ButtonEnabled());
         const LONG mark = box.Mark();
-        SendMessageW(program.Window(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(program.Control(Form1::ID_COMMAND1)));
+        SendMessageW(program->Window(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(program->Control(Form1::ID_COMMAND1)));
         EXPECT_EQ(box.Mark(), mark);
     }
 }
 
-TEST_F(EndToEnd, ALibraryPlantedInTheCurrentFolderIsNotLoaded) {
-    TempDir programDir, currentDir;
-    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), currentDir.File(L"AVR309.dll").c_str(), FALSE));
-    const LONG mark = box.Mark();
-    Program program(programDir.File(L"Varnosklen.exe"), currentDir.Path());
-    ASSERT_TRUE(Shows(program, texts::LIBRARY_MISSING));
-    EXPECT_EQ(box.Mark(), mark) << "the planted library answered";
-}
-
-TEST_F(EndToEnd, ALibraryOnThePathIsLoaded) {
-    TempDir programDir, libraryDir;
-    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), libraryDir.File(L"AVR309.dll").c_str(), FALSE));
-    wchar_t path[8192] = {};
-    GetEnvironmentVariableW(L"PATH", path, 8192);
-    Program program(programDir.File(L"Varnosklen.exe"), programDir.Path(),
-                    {L"PATH=" + libraryDir.Path() + L";" + path});
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
-}
-
-TEST_F(EndToEnd, ALibraryInTheSystemFolderIsLoaded) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring installed = std::wstring(system) + L"\\AVR309.dll";
-    ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), installed.c_str(), FALSE));
-    struct Uninstall {
-        std::wstring file;
-        ~Uninstall() { DeleteFileW(file.c_str()); }
-    } uninstall{installed};
-
-    TempDir programDir;
-    ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), programDir.File(L"Varnosklen.exe").c_str(), FALSE));
-    Program program(programDir.File(L"Varnosklen.exe"), programDir.Path());
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
-    PostMessageW(program.Window(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(), 0u);
-}
-
-// The tray popup of another process, once it is open.
 HWND PopupOf(DWORD process) {
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr));) {
         DWORD owner = 0;
@@ -139,32 +130,49 @@ HWND PopupOf(DWORD process) {
     return nullptr;
 }
 
+void Key(HWND target, UINT key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
+}
+
 void Choose(const Program& program, UINT key) {
     HWND popup = nullptr;
     PostMessageW(program.Window(), 2025, 0, WM_RBUTTONUP);
     ASSERT_TRUE(WaitFor([&] { return (popup = PopupOf(program.Id())) != nullptr; }));
-    PostMessageW(popup, WM_KEYDOWN, key, 0);
-    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    Key(popup, key);
+    Key(popup, VK_RETURN);
 }
 
-TEST_F(EndToEnd, MinimiseToTheTrayRestoreFromItsMenuAndExitFromIt) {
-    Program program(ProgramPath(), support::BinDir());
-    HWND window = program.Window();
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
+bool IconExists(HWND window) {
+    NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, window};
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
 
-    PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }));
-    EXPECT_FALSE(IsIconic(window));
-
-    Choose(program, VK_DOWN);  // the first item: open
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
-
-    Choose(program, VK_UP);  // round to the last item: exit
-    EXPECT_EQ(program.WaitForExit(), 0u);
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    probe.hWnd = window;
-    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the icon went with the window";
+// However it is ended, the program ends with code 0 and takes its icon.
+TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
+    enum Ending { ExitFromThePopup, CloseWhileHidden, CloseDuringASlowCall };
+    for (Ending ending : {ExitFromThePopup, CloseWhileHidden, CloseDuringASlowCall}) {
+        SCOPED_TRACE(ending);
+        box.Reset();
+        HWND window = Start().Window();
+        ASSERT_TRUE(Shows(texts::PRESENT));
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }));
+        EXPECT_FALSE(IsIconic(window));
+        if (ending == ExitFromThePopup) {
+            Choose(*program, VK_DOWN);  // the first item: open
+            ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
+            Choose(*program, VK_UP);  // round to the last item: exit
+        } else {
+            if (ending == CloseDuringASlowCall) {
+                box->delayMs = 1000;
+                ASSERT_TRUE(WaitFor([&] { return box->callsInProgress > 0; }));
+            }
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+        EXPECT_EQ(program->WaitForExit(15000), 0u);
+        EXPECT_FALSE(IconExists(window));
+    }
 }
 
 HWND FocusOf(const Program& program) {
@@ -173,61 +181,101 @@ HWND FocusOf(const Program& program) {
     return info.hwndFocus;
 }
 
-void Key(HWND target, UINT key) {
-    PostMessageW(target, WM_KEYDOWN, key, 0);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
-}
-
 TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
-    Program program(ProgramPath(), support::BinDir());
-    ASSERT_TRUE(Shows(program, texts::PRESENT));
+    Start();
+    ASSERT_TRUE(Shows(texts::PRESENT));
     box->switchOnCommand = 0;
-    const HWND button = program.Control(Form1::ID_COMMAND1);
-    ASSERT_TRUE(WaitFor([&] { return FocusOf(program) == button; })) << "the focus starts on the button";
-
+    const HWND button = program->Control(Form1::ID_COMMAND1);
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(*program) == button; })) << "the focus starts on the button";
     for (UINT key : {VK_RETURN, VK_SPACE}) {
-        SCOPED_TRACE(key);
         const LONG mark = box.Mark();
         Key(button, key);
-        const auto writes = [&] {
-            int n = 0;
-            for (const auto& call : box.CallsSince(mark)) n += call.op == standin::OP_SET_OUT_DATA_PORT;
-            return n;
-        };
-        ASSERT_TRUE(WaitFor([&] { return writes() >= 3; })) << writes();
-        const LONG after = box.Mark();
-        ASSERT_TRUE(WaitFor([&] { return box.Mark() - after >= 3; }));
-        EXPECT_EQ(writes(), 3) << "one press per key";
+        ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; })) << key;
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), 3) << "one press per key";
     }
-
     // Tab runs button, status box, link and round again; the labels are passed by.
-    const HWND expected[] = {program.Control(Form1::ID_TEXT1),
-                             GetDlgItem(program.Control(Form1::ID_FRAME1), Form1::ID_LABEL2), button};
-    for (HWND next : expected) {
-        Key(FocusOf(program), VK_TAB);
-        EXPECT_TRUE(WaitFor([&] { return FocusOf(program) == next; }));
+    for (HWND next : {program->Control(Form1::ID_TEXT1),
+                      GetDlgItem(program->Control(Form1::ID_FRAME1), Form1::ID_LABEL2), button}) {
+        Key(FocusOf(*program), VK_TAB);
+        EXPECT_TRUE(WaitFor([&] { return FocusOf(*program) == next; }));
     }
 }
 
 TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {
-    Program first(ProgramPath(), support::BinDir());
-    ASSERT_TRUE(Shows(first, texts::PRESENT));
-    PostMessageW(first.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(first.Window()); }));
+    HWND first = Start().Window();
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    PostMessageW(first, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(first); }));
+    Program second(ProgramPath(), support::BinDir(), {}, false);
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first) != FALSE; }));
+}
 
-    STARTUPINFOW startup = {sizeof startup};
-    PROCESS_INFORMATION second = {};
-    std::wstring command = L"\"" + ProgramPath() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, support::BinDir().c_str(),
-                               &startup, &second));
-    EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0; }));
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    EXPECT_EQ(support::FindProcessWindow(second.dwProcessId, L"Varnosklen v1.0 "), nullptr);
-    CloseHandle(second.hThread);
-    CloseHandle(second.hProcess);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first.Window()) != FALSE; }));
+TEST_F(EndToEnd, SlowCallsHoldTheWindowOnlyWhileTheyLastAndPressesAreNeverLost) {
+    Start();
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    box->delayMs = 5000;
+    ASSERT_TRUE(WaitFor([&] { return box->callsInProgress > 0; }));
+    Press();  // during the slow tick: handled once, after it
+    box->delayMs = 0;
+    ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, 0) == 3; }, 20000));
+    ASSERT_TRUE(Settled()) << "the poll goes on";
+    EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, 0), 3) << "one press, one sequence";
+    EXPECT_TRUE(Shows(texts::ABSENT));
+    EXPECT_TRUE(Answers());
+
+    box.Reset();
+    box->switchOnCommand = 0;  // the box stays on the bus, so every press finds it
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    const LONG mark = box.Mark();
+    for (int i = 0; i < 20; ++i) Press();
+    ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 60; }));
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), 60) << "twenty presses, twenty sequences";
+    EXPECT_EQ(box->direction, 0) << "an even number of presses leaves bit 0 as it was";
+}
+
+bool IsKnownSystemCommand(WPARAM command) {
+    // Real commands would close, move or open menus; the point is the odd ones.
+    switch (command & 0xFFF0) {
+    case SC_SIZE:
+    case SC_MOVE:
+    case SC_MINIMIZE:
+    case SC_MAXIMIZE:
+    case SC_NEXTWINDOW:
+    case SC_PREVWINDOW:
+    case SC_CLOSE:
+    case SC_VSCROLL:
+    case SC_HSCROLL:
+    case SC_MOUSEMENU:
+    case SC_KEYMENU:
+    case SC_ARRANGE:
+    case SC_RESTORE:
+    case SC_TASKLIST:
+    case SC_SCREENSAVE:
+    case SC_HOTKEY:
+    case SC_DEFAULT:
+    case SC_MONITORPOWER:
+    case SC_CONTEXTHELP:
+    case SC_SEPARATOR: return true;
+    }
+    return false;
+}
+
+TEST_F(EndToEnd, ArbitraryTrayAndSystemMessagesFromOutsideDoNoHarm) {
+    HWND window = Start().Window();
+    std::mt19937 random(2025);
+    for (int i = 0; i < 400; ++i) {
+        const WPARAM wParam = random();
+        const LPARAM lParam = static_cast<LPARAM>(random());
+        if (lParam != WM_RBUTTONUP) PostMessageW(window, 2025, wParam, lParam);  // that one opens the menu
+        if (!IsKnownSystemCommand(wParam)) PostMessageW(window, WM_SYSCOMMAND, wParam, lParam);
+    }
+    EXPECT_TRUE(Answers());
+    EXPECT_TRUE(IsWindowVisible(window));
+    box->onBus = 0;
+    EXPECT_TRUE(Shows(texts::ABSENT)) << "the poll goes on";
 }
 
 }  // namespace

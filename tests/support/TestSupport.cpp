@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <stdexcept>
@@ -29,6 +30,45 @@ std::wstring WindowText(HWND hwnd) {
     wchar_t buffer[1024] = {};
     SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
     return buffer;
+}
+
+int Dpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+RECT ClientRect(HWND hwnd) {
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+bool TextFits(HWND control) {
+    const RECT client = ClientRect(control);
+    wchar_t cls[32] = {}, text[1024] = {};
+    GetClassNameW(control, cls, 32);
+    GetWindowTextW(control, text, 1024);
+    if (lstrcmpiW(cls, L"Button") == 0) {
+        SIZE ideal = {client.right, 0};
+        return SendMessageW(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) &&
+               ideal.cy <= client.bottom;
+    }
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SIZE line = {};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &line);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (lstrcmpiW(cls, L"Edit") == 0) {
+        RECT format = {};
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
+    }
+    return line.cx <= client.right && line.cy <= client.bottom;
 }
 
 std::wstring BinDir() {
@@ -122,7 +162,8 @@ HWND FindProcessWindow(DWORD process_id, const wchar_t* caption) {
     return data.found;
 }
 
-Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env) {
+Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env,
+                 bool wait_for_window) {
     STARTUPINFOW startup = {sizeof startup};
     std::wstring command = L"\"" + exe + L"\"";
     std::wstring env = EnvironmentBlock(extra_env);
@@ -130,6 +171,7 @@ Program::Program(const std::wstring& exe, const std::wstring& working_dir, const
                         working_dir.c_str(), &startup, &process_)) {
         throw std::runtime_error("cannot start the program");
     }
+    if (!wait_for_window) return;
     WaitFor(
         [&] {
             window_ = FindProcessWindow(process_.dwProcessId, L"Varnosklen v1.0 ");

@@ -18,6 +18,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000);
 void PumpMessages();
 
 std::wstring WindowText(HWND hwnd);
+// The screen's DPI, as the tests' own process sees it.
+int Dpi();
+RECT ClientRect(HWND hwnd);
+// Whether a control's text shows whole inside it: a label's on its line, an
+// edit box's lines, a push button's caption as the button lays it out.
+bool TextFits(HWND control);
 // The folder of the running test executable, where the program and the
 // stand-in library are built.
 std::wstring BinDir();
@@ -38,6 +44,7 @@ public:
     StandIn& operator=(const StandIn&) = delete;
 
     standin::Channel* operator->() const { return channel_; }
+    standin::Channel* Get() const { return channel_; }
     void Reset();  // the box on the bus, no faults, no calls recorded
     LONG Mark() const { return channel_->callCount; }
     std::vector<standin::CallRecord> CallsSince(LONG mark) const;
@@ -51,8 +58,9 @@ private:
 class Program {
 public:
     // Starts exe in working_dir with the environment of this test plus extra
-    // (entries "NAME=value"); waits for its window.
-    Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {});
+    // (entries "NAME=value"); waits for its window unless told not to.
+    Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {},
+            bool wait_for_window = true);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

@@ -1,0 +1,240 @@
+// The window in this process on the stand-in box: its start, its layout, the
+// poll and the switch command.
+#include <climits>
+#include <cstdlib>
+
+#include "FormFixture.h"
+
+#include <commctrl.h>
+
+namespace {
+
+using standin::Channel;
+using FormTest = FormFixture;
+
+RECT RectIn(HWND control, HWND parent) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+int Px(int twips) { return MulDiv(twips, support::Dpi(), 1440); }
+
+TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
+    EXPECT_EQ(support::WindowText(form->Handle()), L"Varnosklen v1.0 ");
+    EXPECT_EQ(StatusText(), L"Αναζήτηση της συσκευής  < Varnosklen > ...");
+    EXPECT_EQ(StatusColour(), colours::WHITE);
+    EXPECT_TRUE(ButtonEnabled());
+    EXPECT_EQ(support::WindowText(form->Command1), L"Σύνδεση με το κοινό περιφεριακό USB");
+    EXPECT_EQ(support::WindowText(form->Frame1), L" Σχεδίαση : ");
+    EXPECT_EQ(support::WindowText(form->Label3), L"Κατάσταση :");
+    EXPECT_EQ(GetMenu(form->Handle()), nullptr) << "no menu bar";
+    EXPECT_EQ(GetFocus(), form->Command1);
+
+    LOGFONTW gui = {}, used = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->Text1, WM_GETFONT, 0, 0)), sizeof used, &used);
+    EXPECT_STREQ(used.lfFaceName, gui.lfFaceName);
+    EXPECT_EQ(used.lfHeight, -MulDiv(8, support::Dpi(), 72));
+
+    // The link: blue, with its tool tip.
+    HDC dc = CreateCompatibleDC(nullptr);
+    SendMessageW(form->Frame1, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form->Label2));
+    EXPECT_EQ(GetTextColor(dc), colours::LINK);
+    DeleteDC(dc);
+    HWND tip = nullptr;
+    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) &&
+           GetWindow(tip, GW_OWNER) != form->Handle()) {}
+    ASSERT_NE(tip, nullptr);
+    wchar_t text[256] = {};
+    TTTOOLINFOW info = {TTTOOLINFOW_V2_SIZE};
+    info.lpszText = text;
+    ASSERT_TRUE(SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_EQ(reinterpret_cast<HWND>(info.uId), form->Label2);
+    EXPECT_STREQ(text, L"Κάντε κλίκ εδώ, για να επισκευτείτε τον δικτυακό μου τόπο.");
+}
+
+// Every control keeps its left and top; labels may grow wider and the status
+// box and button taller, so that every text shows whole; all stay inside.
+TEST_F(FormTest, ControlsLieWhereTheyBelongAndShowTheirTextsWhole) {
+    struct Row {
+        HWND control;
+        int left, top, width, height;
+    };
+    const Row rows[] = {{form->Frame1, 120, 2160, 3495, 975},   {form->Label2, 480, 600, 1650, 195},
+                        {form->Label1, 360, 240, 3015, 255},    {form->Text1, 120, 360, 3495, 765},
+                        {form->Command1, 960, 1320, 1815, 615}, {form->Label3, 120, 120, 975, 195}};
+    RECT client;
+    GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, Px(3795));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(support::WindowText(row.control).c_str());
+        HWND parent = GetParent(row.control);
+        const RECT r = RectIn(row.control, parent), inParent = support::ClientRect(parent);
+        EXPECT_EQ(r.left, Px(row.left));
+        EXPECT_EQ(r.top, row.control == form->Frame1 ? std::max<int>(r.top, Px(row.top)) : Px(row.top))
+            << "the frame alone may move down, to make room for the button";
+        EXPECT_GE(r.right - r.left, Px(row.width));
+        EXPECT_GE(r.bottom - r.top, Px(row.height));
+        EXPECT_TRUE(r.right <= inParent.right && r.bottom <= inParent.bottom) << "inside its parent";
+        if (row.control != form->Text1 && row.control != form->Frame1) {
+            EXPECT_TRUE(support::TextFits(row.control)) << "the text shows whole";
+        }
+    }
+    EXPECT_LT(RectIn(form->Text1, form->Handle()).bottom, RectIn(form->Command1, form->Handle()).top);
+    EXPECT_LT(RectIn(form->Command1, form->Handle()).bottom, RectIn(form->Frame1, form->Handle()).top);
+    for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
+                                texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
+        SetWindowTextW(form->Text1, text);
+        EXPECT_TRUE(support::TextFits(form->Text1)) << text;
+    }
+}
+
+// Run once under the Greek code page and once under another (see CMake).
+TEST_F(FormTest, GreekReadsRightWhateverTheCodePage) {
+    const char* expected = getenv("VARNOSKLEN_EXPECT_ACP");
+    EXPECT_EQ(GetACP(), expected ? UINT(atoi(expected)) : GetACP());
+    box->onBus = 0;
+    form->Timer1_Timer();
+    EXPECT_EQ(StatusText(),
+              L" Η συσκευή <Varnosklen> δέν βρέθηκε, άρα πρέπει να έχετε ήδη συνδεθεί με το κοινό "
+              L"περιφεριακό USB (π.χ. εκτυπωτής USB) ");
+    EXPECT_EQ(support::WindowText(form->Label1), texts::LABEL1);
+}
+
+// Each state of the box, reached from the other one so that every write is
+// real: the text, the colour, the button, the status kept, one repaint.
+TEST_F(FormTest, ThePollShowsEachAnswerOfTheBox) {
+    struct Row {
+        const char* name;
+        void (*setUp)(Channel&);
+        bool present;
+        uint8_t probeStatus;
+    };
+    const Row rows[] = {
+        {"off the bus", [](Channel& c) { c.onBus = 0; }, false, 1},
+        {"on the bus", [](Channel&) {}, true, 0},
+        {"status 1", [](Channel& c) { c.forceStatus = 1, c.forcedStatus = 1; }, false, 1},
+        {"every call failing with 1", [](Channel& c) { c.failMask = 0xF; }, false, 1},
+        {"every call failing with -1", [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; }, true, 0xFF},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        box.Reset();
+        box->onBus = !row.present;
+        form->Timer1_Timer();
+        box->onBus = 1;
+        row.setUp(*box.Get());
+        UpdateWindow(form->Handle());
+        form->Timer1_Timer();
+        EXPECT_EQ(StatusText(), row.present ? texts::PRESENT : texts::ABSENT);
+        EXPECT_EQ(StatusColour(), row.present ? 0x00C0FFC0u : 0x00C0C0FFu);
+        EXPECT_EQ(ButtonEnabled(), row.present);
+        EXPECT_EQ(form->ProbeStatus, row.probeStatus);
+        EXPECT_TRUE(GetUpdateRect(form->Text1, nullptr, FALSE)) << "a change repaints";
+        UpdateWindow(form->Handle());
+        form->Timer1_Timer();
+        EXPECT_FALSE(GetUpdateRect(form->Text1, nullptr, FALSE)) << "a steady box does not";
+    }
+    // Every status but exactly 1 is present; none may narrow to 1.
+    for (int32_t status : {0, 2, 255, 256, 257, 513, -1, INT_MAX, INT_MIN}) {
+        box.Reset();
+        box->forceStatus = 1;
+        box->forcedStatus = status;
+        form->Timer1_Timer();
+        EXPECT_EQ(StatusText(), texts::PRESENT) << status;
+        EXPECT_EQ(form->ProbeStatus, status >= 0 && status <= 255 ? status : 0xFF) << status;
+    }
+}
+
+TEST_F(FormTest, TheTimerPollsEvenWhileHiddenAndOnlyProbes) {
+    const LONG mark = box.Mark();
+    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::PRESENT; }));
+    ShowWindow(form->Handle(), SW_HIDE);
+    box->onBus = 0;
+    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::ABSENT; }));
+    EXPECT_FALSE(ButtonEnabled());
+    for (const auto& call : box.CallsSince(mark)) EXPECT_EQ(call.op, standin::OP_GET_OUT_DATA_PORT);
+}
+
+// A press: the probe and three passes, whatever the box and its faults do,
+// with the short text showing while the library works.
+TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
+    struct Row {
+        const char* name;
+        uint8_t direction;
+        void (*fault)(Channel&);
+        uint8_t written[3];
+        bool foundAtPress;
+        LONG switches;
+    };
+    const Row rows[] = {
+        {"from 0x00", 0x00, [](Channel&) {}, {0x02, 0x03, 0x01}, true, 1},
+        {"from 0x01", 0x01, [](Channel&) {}, {0x03, 0x02, 0x00}, true, 1},
+        {"from 0xF4", 0xF4, [](Channel&) {}, {0xF6, 0xF7, 0xF5}, true, 1},
+        {"from 0xFF", 0xFF, [](Channel&) {}, {0xFD, 0xFC, 0xFE}, true, 1},
+        {"vanished since the last tick", 0x00, [](Channel& c) { c.onBus = 0; }, {0x02, 0x03, 0x01}, false, 0},
+        {"leaving the bus mid-sequence",
+         0x00,
+         [](Channel& c) { c.leaveBusAtCall = c.callCount + 5; },
+         {0x02, 0x03, 0x01},
+         true,
+         0},
+        {"failed reads leaving 0x5A",
+         0x00,
+         [](Channel& c) {
+             c.failMask = 1 << standin::OP_GET_DATA_PORT_DIRECTION, c.failWritesByte = 1, c.failByte = 0x5A;
+         },
+         {0x58, 0x5B, 0x58},
+         true,
+         0},
+        {"every call failing with -1",
+         0x00,
+         [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; },
+         {0x02, 0x03, 0x01},
+         true,
+         0},
+    };
+    const uint32_t ops[] = {0, 1, 2, 3, 1, 2, 3, 1, 2, 3};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        box.Reset();
+        box->direction = row.direction;
+        form->Timer1_Timer();
+        ASSERT_TRUE(ButtonEnabled());
+        row.fault(*box.Get());
+        box->watchWindow = static_cast<LONG>(reinterpret_cast<LONG_PTR>(form->Text1));
+        form->PortByte = 0;
+        const LONG mark = box.Mark();
+        form->Command1_Click();
+        const auto calls = box.CallsSince(mark);
+        ASSERT_EQ(calls.size(), 10u);
+        const wchar_t* shortText = row.foundAtPress ? texts::SHORT_PRESENT : texts::SHORT_ABSENT;
+        for (size_t i = 0; i < 10; ++i) {
+            EXPECT_EQ(calls[i].op, ops[i]) << i;
+            EXPECT_STREQ(i > 0 ? calls[i].watchedText : shortText, shortText) << i;
+            const bool write = calls[i].op >= standin::OP_SET_DATA_PORT_DIRECTION;
+            EXPECT_EQ(write ? calls[i].byteIn : 0u, write ? row.written[(i - 1) / 3] : 0u) << i;
+        }
+        EXPECT_EQ(StatusColour(), row.foundAtPress ? colours::PRESENT : colours::ABSENT);
+        EXPECT_TRUE(ButtonEnabled()) << "a press leaves the button alone";
+        EXPECT_EQ(box->switchCount, row.switches);
+    }
+}
+
+TEST_F(FormTest, EnterPressesTheButtonOnlyWhileItIsEnabled) {
+    const auto enter = [&] {
+        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(form->Command1));
+    };
+    for (const bool onBus : {true, false}) {
+        box->onBus = onBus;
+        form->Timer1_Timer();
+        const LONG mark = box.Mark();
+        enter();
+        EXPECT_EQ(box.CallsSince(mark).size(), onBus ? 10u : 0u);
+    }
+}
+
+}  // namespace

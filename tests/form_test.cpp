@@ -19,8 +19,6 @@ RECT RectIn(HWND control, HWND parent) {
     return r;
 }
 
-int Px(int twips) { return MulDiv(twips, support::Dpi(), 1440); }
-
 TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_EQ(support::WindowText(form->Handle()), L"Varnosklen v1.0 ");
     EXPECT_EQ(StatusText(), L"Αναζήτηση της συσκευής  < Varnosklen > ...");
@@ -55,39 +53,70 @@ TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_STREQ(text, L"Κάντε κλίκ εδώ, για να επισκευτείτε τον δικτυακό μου τόπο.");
 }
 
-// Every control keeps its left and top; labels may grow wider and the status
-// box and button taller, so that every text shows whole; all stay inside.
-TEST_F(FormTest, ControlsLieWhereTheyBelongAndShowTheirTextsWhole) {
+struct Placed {
+    std::vector<RECT> controls;
+    RECT client;
+    LONG fontHeight;
+    bool operator==(const Placed& o) const {
+        const auto same = [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; };
+        return std::equal(controls.begin(), controls.end(), o.controls.begin(), o.controls.end(), same) &&
+               same(client, o.client) && fontHeight == o.fontHeight;
+    }
+};
+
+// Every control keeps its left and top in twips at the DPI; labels may grow
+// wider and the status box and button taller, the frame move down, so that
+// every text shows whole; all stay inside their parents.
+Placed CheckLayout(const Form1& form, int dpi) {
+    SCOPED_TRACE(dpi);
+    const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
     struct Row {
         HWND control;
         int left, top, width, height;
     };
-    const Row rows[] = {{form->Frame1, 120, 2160, 3495, 975},   {form->Label2, 480, 600, 1650, 195},
-                        {form->Label1, 360, 240, 3015, 255},    {form->Text1, 120, 360, 3495, 765},
-                        {form->Command1, 960, 1320, 1815, 615}, {form->Label3, 120, 120, 975, 195}};
-    RECT client;
-    GetClientRect(form->Handle(), &client);
-    EXPECT_EQ(client.right, Px(3795));
+    const Row rows[] = {{form.Frame1, 120, 2160, 3495, 975},   {form.Label2, 480, 600, 1650, 195},
+                        {form.Label1, 360, 240, 3015, 255},    {form.Text1, 120, 360, 3495, 765},
+                        {form.Command1, 960, 1320, 1815, 615}, {form.Label3, 120, 120, 975, 195}};
+    Placed placed = {{}, support::ClientRect(form.Handle()), 0};
+    EXPECT_EQ(placed.client.right, px(3795));
     for (const Row& row : rows) {
         SCOPED_TRACE(support::WindowText(row.control).c_str());
         HWND parent = GetParent(row.control);
         const RECT r = RectIn(row.control, parent), inParent = support::ClientRect(parent);
-        EXPECT_EQ(r.left, Px(row.left));
-        EXPECT_EQ(r.top, row.control == form->Frame1 ? std::max<int>(r.top, Px(row.top)) : Px(row.top))
-            << "the frame alone may move down, to make room for the button";
-        EXPECT_GE(r.right - r.left, Px(row.width));
-        EXPECT_GE(r.bottom - r.top, Px(row.height));
+        placed.controls.push_back(r);
+        EXPECT_EQ(r.left, px(row.left));
+        EXPECT_EQ(r.top, row.control == form.Frame1 ? std::max<int>(r.top, px(row.top)) : px(row.top));
+        EXPECT_GE(r.right - r.left, px(row.width));
+        EXPECT_GE(r.bottom - r.top, px(row.height));
         EXPECT_TRUE(r.right <= inParent.right && r.bottom <= inParent.bottom) << "inside its parent";
-        if (row.control != form->Text1 && row.control != form->Frame1) {
-            EXPECT_TRUE(support::TextFits(row.control)) << "the text shows whole";
-        }
+        EXPECT_TRUE(row.control == form.Text1 || row.control == form.Frame1 || support::TextFits(row.control));
     }
-    EXPECT_LT(RectIn(form->Text1, form->Handle()).bottom, RectIn(form->Command1, form->Handle()).top);
-    EXPECT_LT(RectIn(form->Command1, form->Handle()).bottom, RectIn(form->Frame1, form->Handle()).top);
+    EXPECT_LT(RectIn(form.Text1, form.Handle()).bottom, RectIn(form.Command1, form.Handle()).top);
+    EXPECT_LT(RectIn(form.Command1, form.Handle()).bottom, RectIn(form.Frame1, form.Handle()).top);
     for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
                                 texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
-        SetWindowTextW(form->Text1, text);
-        EXPECT_TRUE(support::TextFits(form->Text1)) << text;
+        SetWindowTextW(form.Text1, text);
+        EXPECT_TRUE(support::TextFits(form.Text1)) << text;
+    }
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Text1, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(8, dpi, 72));
+    placed.fontHeight = font.lfHeight;
+    return placed;
+}
+
+// The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
+// another scale, the window lays itself out as a start there would.
+TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
+    const char* dpi = getenv("VARNOSKLEN_DPI");
+    EXPECT_EQ(support::Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
+    const Placed start = CheckLayout(*form, support::Dpi());
+    for (int to : {96, 120, 144, support::Dpi()}) {
+        RECT suggested;
+        GetWindowRect(form->Handle(), &suggested);
+        SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+        const Placed moved = CheckLayout(*form, to);
+        EXPECT_TRUE(to != support::Dpi() || moved == start) << "as a start at " << to;
     }
 }
 

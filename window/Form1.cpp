@@ -59,11 +59,7 @@ bool Form1::Create() {
     dpi_ = layout::DpiOfWindow(hwnd_);
     trayIcon_.reset(LoadMainIcon(instance_, GetSystemMetrics(SM_CXSMICON)));
     CreateControls();
-    const SIZE size = ApplyDpi();
-    RECT work = {};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - size.cx) / 2,
-                 work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    layout::PlaceWindow(hwnd_, nullptr, ApplyDpi(), dpi_);
 
     mnuTray = trayMenu_.Create();
     SetTimer(hwnd_, TIMER1_ID, TIMER1_INTERVAL_MS, nullptr);
@@ -111,8 +107,7 @@ SIZE Form1::ApplyDpi() {
     bigIcon_.reset(LoadMainIcon(instance_, layout::BigIconSize(dpi_)));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    const SIZE client = {layout::TwipsToPixels(layout::CLIENT_WIDTH_TWIPS, dpi_), clientHeight};
-    return layout::WindowSizeForClient(client, WINDOW_STYLE, 0, dpi_);
+    return {layout::TwipsToPixels(layout::CLIENT_WIDTH_TWIPS, dpi_), clientHeight};
 }
 
 // ---------------------------------------------------------------------------
@@ -201,9 +196,9 @@ LRESULT Form1::OnActivate(WPARAM wParam) {
 // new DPI, in the place the system suggests.
 LRESULT Form1::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
     dpi_ = HIWORD(wParam);
-    const SIZE size = ApplyDpi();
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT corner = {suggested->left, suggested->top};
+    layout::PlaceWindow(hwnd_, &corner, ApplyDpi(), dpi_);
     return 0;
 }
 

@@ -78,7 +78,7 @@ private:
 
     void CreateControls();
     HWND CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style, UINT id);
-    // Font, controls and icons for dpi_; returns the window size it needs.
+    // Font, controls and icons for dpi_; returns the client size it needs.
     SIZE ApplyDpi();
 
     device::ProbeResult ProbeDevice();

@@ -14,9 +14,9 @@ constexpr int BASE_DPI = 96;
 constexpr int GUI_FONT_POINTS = 8;
 // The least gap left below a control that grows, at 96 dpi.
 constexpr int GAP_BELOW_PIXELS = 4;
-// The room a push button keeps around its caption when it cannot tell, at 96 dpi.
-constexpr int BUTTON_MARGIN_X_PIXELS = 12;
-constexpr int BUTTON_MARGIN_Y_PIXELS = 6;
+// A default push button drawn the classic way keeps its caption inside its
+// outline and frame, 3 pixels at any DPI.
+constexpr int BUTTON_FRAME_PIXELS = 3;
 // The credits frame keeps this margin below it, as on its sides.
 constexpr int FRAME_MARGIN_TWIPS = 120;
 
@@ -94,16 +94,20 @@ void FitStatusBoxHeight(HWND box, HWND below, const wchar_t* const* texts, int c
     if (height > r.bottom - r.top) Resize(box, r.right - r.left, height);
 }
 
-// The height the button needs for its caption at its width: as the button
-// itself lays it out, or measured with the usual margins where it cannot say.
-int ButtonHeightNeeded(HWND button, int dpi) {
+// The height the button needs for its caption at its width. The button says
+// (BCM_GETIDEALSIZE). Some renderers (Wine's) wrap the caption a second time
+// within the width of its first layout, gain a line, and draw the taller
+// block from the top of the one they centred: room is made for that too.
+int ButtonHeightNeeded(HWND button) {
     const RECT r = RectInParent(button);
     SIZE ideal = {r.right - r.left, 0};
-    if (SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) && ideal.cy > 0) return ideal.cy;
+    if (!SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal))) ideal.cy = 0;
     wchar_t text[256];
-    const RECT bounds = {0, 0, r.right - r.left - 2 * Scale(BUTTON_MARGIN_X_PIXELS, dpi), 0};
-    return TextExtent(button, TextOf(button, text), bounds, DT_WORDBREAK | DT_CENTER).cy +
-           2 * Scale(BUTTON_MARGIN_Y_PIXELS, dpi);
+    const int margin = BUTTON_FRAME_PIXELS;
+    const SIZE once =
+        TextExtent(button, TextOf(button, text), {0, 0, r.right - r.left - 2 * margin, 0}, DT_WORDBREAK | DT_CENTER);
+    const SIZE twice = TextExtent(button, text, {0, 0, once.cx, 0}, DT_WORDBREAK | DT_CENTER);
+    return std::max<int>(ideal.cy, twice.cy + (twice.cy - once.cy) + 2 * margin);
 }
 
 int IconSize(int metric, int dpi) {
@@ -129,13 +133,30 @@ int DpiOfWindow(HWND window) {
     return dpi ? static_cast<int>(dpi) : SystemDpi();
 }
 
-SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD ex_style, int dpi) {
+void PlaceWindow(HWND window, const POINT* at, SIZE client, int dpi) {
     static const auto adjustForDpi = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    const DWORD style = GetWindowLongW(window, GWL_STYLE), exStyle = GetWindowLongW(window, GWL_EXSTYLE);
     RECT r = {0, 0, client.cx, client.cy};
-    if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
-        AdjustWindowRectEx(&r, style, FALSE, ex_style);
+    if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
     }
-    return {r.right - r.left, r.bottom - r.top};
+    SIZE size = {r.right - r.left, r.bottom - r.top};
+    POINT corner = at ? *at : POINT{};
+    if (!at) {
+        RECT work = {};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        corner = {work.left + (work.right - work.left - size.cx) / 2,
+                  work.top + (work.bottom - work.top - size.cy) / 2};
+    }
+    SetWindowPos(window, nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame's own metrics may differ from the estimate (a theme, a frame
+    // drawn at another scale): the client area is what must come out right.
+    RECT got = {};
+    GetClientRect(window, &got);
+    if (got.right != client.cx || got.bottom != client.cy) {
+        size = {size.cx + client.cx - got.right, size.cy + client.cy - got.bottom};
+        SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 int SmallIconSize(int dpi) { return IconSize(SM_CXSMICON, dpi); }
@@ -165,7 +186,7 @@ int LayOut(const Controls& c, HFONT font, int dpi, const wchar_t* const* longest
     // The button takes the height its caption needs; where that reaches the
     // credits frame, the frame moves down and the client area grows with it.
     const RECT button = RectInParent(c.Command1);
-    const int buttonHeight = std::max<int>(button.bottom - button.top, ButtonHeightNeeded(c.Command1, dpi));
+    const int buttonHeight = std::max<int>(button.bottom - button.top, ButtonHeightNeeded(c.Command1));
     Resize(c.Command1, button.right - button.left, buttonHeight);
     const RECT frame = RectInParent(c.Frame1);
     const int frameTop = std::max<int>(frame.top, button.top + buttonHeight + Scale(GAP_BELOW_PIXELS, dpi));

@@ -26,8 +26,9 @@ int TwipsToPixels(int twips, int dpi);
 // awareness), else the system's.
 int DpiOfWindow(HWND window);
 int SystemDpi();
-// The window rectangle around a client area, at a DPI.
-SIZE WindowSizeForClient(SIZE client, DWORD style, DWORD ex_style, int dpi);
+// Gives a window the client area asked for, its top-left corner at `at`, or
+// centred in the work area when `at` is null.
+void PlaceWindow(HWND window, const POINT* at, SIZE client, int dpi);
 int SmallIconSize(int dpi);
 int BigIconSize(int dpi);
 

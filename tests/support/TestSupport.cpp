@@ -45,15 +45,41 @@ RECT ClientRect(HWND hwnd) {
     return r;
 }
 
+namespace {
+
+// The dark pixels a control paints inside its frame: its text.
+int Ink(HWND control) {
+    const RECT r = ClientRect(control);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    int ink = 0;
+    for (int y = 4; y < r.bottom - 4; ++y) {
+        for (int x = 4; x < r.right - 4; ++x) ink += GetGValue(GetPixel(dc, x, y)) < 128;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+}  // namespace
+
 bool TextFits(HWND control) {
     const RECT client = ClientRect(control);
     wchar_t cls[32] = {}, text[1024] = {};
     GetClassNameW(control, cls, 32);
     GetWindowTextW(control, text, 1024);
     if (lstrcmpiW(cls, L"Button") == 0) {
-        SIZE ideal = {client.right, 0};
-        return SendMessageW(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) &&
-               ideal.cy <= client.bottom;
+        // As much of the caption shows as when the button is far taller.
+        const int shown = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
+        const int whole = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        return shown > 0 && shown == whole;
     }
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));

@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "tray/APIStuff.h"
 #include "tray/TrayIconRecord.h"
 
@@ -37,6 +39,21 @@ TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutAtSixtyThreeCharacters) {
     }
 }
 
+// The program's calls to the shell, recorded on their way to it.
+struct ShellCalls {
+    static inline std::vector<std::pair<DWORD, tray::TrayRecordBytes>> calls;
+    static BOOL WINAPI Record(DWORD message, NOTIFYICONDATAA* data) {
+        calls.push_back({message, {}});
+        std::memcpy(calls.back().second.data(), data, tray::TRAY_RECORD_SIZE);
+        return Shell_NotifyIconA(message, data);
+    }
+    ShellCalls() {
+        calls.clear();
+        APIStuff::ShellNotifyIcon = &Record;
+    }
+    ~ShellCalls() { APIStuff::ShellNotifyIcon = &Shell_NotifyIconA; }
+};
+
 bool IconExists(HWND hwnd) {
     NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, hwnd};
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
@@ -53,8 +70,12 @@ TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     EXPECT_EQ(tip,
               "<Varnosklen>. \xCA\xDC\xED\xF4\xE5 \xEA\xEB\xDF\xEA \xE5\xE4\xFE, \xE3\xE9\xE1 "
               "\xE5\xEC\xF6\xDC\xED\xE9\xF3\xE7 \xF4\xEF\xF5 \xF0\xF1\xEF\xE3\xF1\xDC\xEC\xEC\xE1\xF4\xEF\xF2");
+    ShellCalls shell;
     DestroyWindow(hwnd);
     EXPECT_FALSE(IconExists(hwnd)) << "gone at once";
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].first, DWORD(NIM_DELETE));
+    EXPECT_EQ(Le32(shell.calls[0].second, 4), uintptr_t(hwnd)) << "the icon named by its window";
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
 }
 

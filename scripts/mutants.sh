@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Shows that the tests catch real faults: applies deliberate faults, one at a
+# time, to a copy of the sources, builds it, runs the tests that should catch
+# each, and prints a table. Not part of the test run (about 20 minutes).
+#   scripts/mutants.sh [NAME-FILTER]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+trap cleanup EXIT
+
+bash "$ROOT/scripts/setup.sh"
+start_private_display
+init_prefix
+
+copy="$BUILD_DIR/mutants/src"
+rm -rf "$copy" && mkdir -p "$copy"
+(cd "$ROOT" && git ls-files -co --exclude-standard -z | xargs -0 cp --parents -t "$copy")
+build_dir="$BUILD_DIR/mutants/build"
+cmake -S "$copy" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+
+python3 - "$copy" "$build_dir" "${1:-}" <<'PY'
+import os, subprocess, sys
+src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
+
+# fault, file, text, replacement, test executable, gtest filter
+FAULTS = [
+    ("a pass mask out of order", "device/SwitchCommand.h", "{0x02, 0x01, 0x02}", "{0x01, 0x02, 0x02}",
+     "form_test", "FormTest.APressSendsTheTenCalls*"),
+    ("the XOR dropped", "device/SwitchCommand.cpp", "port_byte ^= mask;", "(void)mask;",
+     "form_test", "FormTest.APressSendsTheTenCalls*"),
+    ("a status of 257 read as absent", "device/SwitchCommand.cpp", "status == module1::DEVICE_NOT_PRESENT",
+     "static_cast<uint8_t>(status) == module1::DEVICE_NOT_PRESENT", "form_test", "FormTest.ThePollShows*"),
+    ("the button enabled while the box is absent", "window/StatusBox.cpp",
+     "{texts::ABSENT, colours::ABSENT, ButtonChange::Disable}", "{texts::ABSENT, colours::ABSENT, ButtonChange::Enable}",
+     "form_test", "FormTest.ThePollShows*"),
+    ("a press shows the poll's long text", "window/StatusBox.cpp", "{texts::SHORT_PRESENT,", "{texts::PRESENT,",
+     "form_test", "FormTest.APressSendsTheTenCalls*"),
+    ("Enter presses a disabled button", "window/Form1.cpp", "if (IsWindowEnabled(Command1)) Command1_Click();",
+     "Command1_Click();", "form_test", "FormTest.EnterPresses*"),
+    ("a repaint on every steady tick", "window/StatusBox.cpp", "if (text == text_) return;", "",
+     "form_test", "FormTest.ThePollShows*"),
+    ("a brush leaked per tick", "window/StatusBox.cpp", "brush_.reset(CreateSolidBrush(colour));",
+     "brush_.release();\n    brush_.reset(CreateSolidBrush(colour));", "leak_test", "LeakTest.Visible*"),
+    ("the button's caption cut at 120 and 144 dpi", "window/Layout.cpp",
+     "return std::max<int>(ideal.cy, twice.cy + (twice.cy - once.cy) + 2 * margin);", "return ideal.cy + 0 * twice.cy;",
+     "form_test", "FormTest.ControlsLie*"),
+    ("the tip's NUL lost", "tray/TrayIconRecord.cpp", "field[static_cast<size_t>(kept)] = '\\0';",
+     "field[static_cast<size_t>(kept)] = ' ';", "tray_test", "TrayIconRecord.*:TrayTest.TheIcon*"),
+    ("the icon not deleted on destroy", "tray/APIStuff.cpp", "Notify(NIM_DELETE);", "",
+     "tray_test", "TrayTest.TheIcon*"),
+    ("the hook not passing a message on", "tray/APIStuff.cpp",
+     "        return PassOn(hWnd, msg, wParam, lParam);\n    }\n    if (msg == WM_SYSCOMMAND)",
+     "        return 0;\n    }\n    if (msg == WM_SYSCOMMAND)", "tray_test", "TrayTest.TheHook*"),
+    ("the restore item enabled in the wrong state", "window/Form1.cpp",
+     "trayMenu_.SetItemEnabled(ID_MNU_TRAY_RESTORE, true);", "trayMenu_.SetItemEnabled(ID_MNU_TRAY_RESTORE, false);",
+     "tray_test", "TrayTest.TheHook*"),
+    ("the icon not re-added on TaskbarCreated", "tray/APIStuff.cpp",
+     "taskbarCreatedMessage != 0) RestoreTrayIcon();", "taskbarCreatedMessage != 0) {}",
+     "tray_test", "TrayTest.ANewTaskbar*"),
+    ("the current folder searched for the library", "device/LibrarySearch.cpp",
+     "LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32)",
+     "LoadLibraryW(name)", "e2e_test", "EndToEnd.TheLibraryIsLoadedOnly*"),
+    ("the link opened hidden", "window/Form1.cpp", "nullptr, nullptr, SW_SHOWNORMAL);", "nullptr, nullptr, SW_HIDE);",
+     "shell_test", "LinkTest.*"),
+]
+
+def build_all():
+    return subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count())],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+def run(exe, filter):
+    env = dict(os.environ, AVR309_STANDIN="VarnosklenMutant", VARNOSKLEN_EXPECT_ACP="1253")
+    done = subprocess.run(["wine", exe + ".exe", "--gtest_filter=" + filter], cwd=os.path.join(build, "bin"), env=env,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=900, text=True, errors="replace")
+    if "Running 0 tests" in done.stdout:
+        sys.exit(f"mutants: {exe} has no test {filter}")
+    return done.returncode
+
+faults = [f for f in FAULTS if only in f[0]]
+if not build_all():
+    sys.exit("mutants: the unchanged sources do not build")
+for fault, file, text, replacement, exe, filter in faults:
+    if open(os.path.join(src, file), encoding="utf-8").read().count(text) != 1:
+        sys.exit(f"mutants: '{fault}': the text to change is not found once in {file}")
+    if run(exe, filter) != 0:
+        sys.exit(f"mutants: '{fault}': {exe} {filter} fails without the fault")
+rows, missed = [], 0
+for fault, file, text, replacement, exe, filter in faults:
+    path = os.path.join(src, file)
+    original = open(path, encoding="utf-8").read()
+    open(path, "w", encoding="utf-8").write(original.replace(text, replacement))
+    try:
+        caught = "no (did not build)" if not build_all() else ("yes" if run(exe, filter) != 0 else "no")
+    finally:
+        open(path, "w", encoding="utf-8").write(original)
+    missed += caught != "yes"
+    rows.append((fault, f"{exe} {filter}", caught))
+    print(f"{fault}: {caught}", file=sys.stderr)
+build_all()
+
+print("| Fault | Caught by | Caught |\n|---|---|---|")
+for row in rows:
+    print("| %s | `%s` | %s |" % row)
+print(f"\n{len(rows) - missed} of {len(rows)} faults caught.")
+sys.exit(1 if missed else 0)
+PY

@@ -1,8 +1,6 @@
 // The tick and press paths run 100,000 times in process must not grow the
-// process: kernel handles, the handles our owners hold, private memory. The
-// check is first shown to catch deliberate leaks of each kind.
-#include <cstdlib>
-#include <cstring>
+// process: GDI objects, kernel handles, the handles our owners hold, private
+// memory. The check is first shown to catch deliberate leaks of each kind.
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -17,13 +15,6 @@ constexpr int WARM_UP = 1000;
 // Allocator noise over a run, far below what one leaked object per
 // iteration costs.
 constexpr long long PRIVATE_BYTES_ALLOWANCE = 512 * 1024;
-
-struct Usage {
-    DWORD gdiObjects = 0;
-    DWORD kernelHandles = 0;
-    long ownedHandles = 0;
-    long long privateBytes = 0;
-};
 
 // Committed private memory, counted region by region: the process memory
 // counters read 0 under Wine.
@@ -69,128 +60,90 @@ DWORD GdiObjects() {
     return count;
 }
 
-Usage Measure() {
-    Usage usage;
-    usage.gdiObjects = GdiObjects();
-    usage.kernelHandles = KernelHandles();
-    usage.ownedHandles = common::LiveHandles();
-    usage.privateBytes = PrivateBytes();
-    return usage;
-}
-
-struct Growth {
-    long gdiObjects;
-    long kernelHandles;
-    long ownedHandles;
+// What the process holds; the difference of two is its growth.
+struct Usage {
+    long gdiObjects, kernelHandles, ownedHandles;
     long long privateBytes;
+    Usage operator-(const Usage& o) const {
+        return {gdiObjects - o.gdiObjects, kernelHandles - o.kernelHandles, ownedHandles - o.ownedHandles,
+                privateBytes - o.privateBytes};
+    }
     bool Leaks() const {
         return gdiObjects > 0 || kernelHandles > 0 || ownedHandles > 0 || privateBytes > PRIVATE_BYTES_ALLOWANCE;
     }
 };
 
-std::ostream& operator<<(std::ostream& out, const Growth& g) {
+Usage Measure() { return {long(GdiObjects()), long(KernelHandles()), common::LiveHandles(), PrivateBytes()}; }
+
+std::ostream& operator<<(std::ostream& out, const Usage& g) {
     return out << "GDI objects +" << g.gdiObjects << ", kernel handles +" << g.kernelHandles << ", owned handles +"
                << g.ownedHandles << ", private bytes +" << g.privateBytes;
 }
 
-Growth GrowthOver(const std::function<void(int)>& step, int iterations) {
-    for (int i = 0; i < WARM_UP; ++i) step(i);
-    support::PumpMessages();
-    const Usage before = Measure();
-    for (int i = 0; i < iterations; ++i) {
-        step(i);
-        if (i % 1000 == 0) support::PumpMessages();
-    }
-    support::PumpMessages();
-    const Usage after = Measure();
-    return {static_cast<long>(after.gdiObjects) - static_cast<long>(before.gdiObjects),
-            static_cast<long>(after.kernelHandles) - static_cast<long>(before.kernelHandles),
-            after.ownedHandles - before.ownedHandles, after.privateBytes - before.privateBytes};
-}
-
 class LeakTest : public FormFixture {
 protected:
-    // Ticks and presses with the box flapping, so every write really happens:
-    // texts, colours (a new brush each time) and the button.
-    void SetUp() override {
-        FormFixture::SetUp();
-        box->switchOnCommand = 0;
-    }
     // Hidden, the window skips painting, which costs far more under Wine than
-    // the paths themselves; painting has a visible run of its own. Never
-    // activated, so other tests may run beside this one.
+    // the paths themselves; painting has a run of its own. Never activated,
+    // so other tests may run beside this one.
     int ShowCommand() const override { return SW_HIDE; }
 
-    void TickAndPress(int i) {
-        box->onBus = i % 2;
-        form->Command1_Click();
-        form->Timer1_Timer();
+    // Ticks and presses with the box flapping, so every write really happens:
+    // texts, colours (a new brush each time) and the button; and whatever
+    // else each iteration does.
+    Usage GrowthOver(
+        int iterations, const std::function<void(int)>& also = [](int) {}) {
+        box->switchOnCommand = 0;
+        const auto step = [&](int i) {
+            box->onBus = i % 2;
+            form->Command1_Click();
+            form->Timer1_Timer();
+            also(i);
+            if (i % 1000 == 0) support::PumpMessages();
+        };
+        for (int i = 0; i < WARM_UP; ++i) step(i);
+        const Usage before = Measure();
+        for (int i = 0; i < iterations; ++i) step(i);
+        support::PumpMessages();
+        return Measure() - before;
     }
 };
 
-// Each kind of leak, one object per iteration (an owner every hundred), is
-// seen by the check: otherwise its silence would prove nothing.
+// A leak of one object an iteration (an owner every hundred) of each kind is
+// seen: otherwise the check's silence would prove nothing.
 TEST_F(LeakTest, TheCheckCatchesALeakOfEachKind) {
-    std::vector<std::function<void()>> frees;
+    std::vector<HGDIOBJ> brushes;
+    std::vector<HANDLE> events;
+    std::vector<common::ScopedBrush> owners;
+    std::vector<std::unique_ptr<char[]>> kilobytes;
     const struct {
         const char* kind;
         std::function<void(int)> leak;
     } leaks[] = {
-        {"a brush",
-         [&](int i) {
-             HBRUSH b = CreateSolidBrush(RGB(i, 0, 0));
-             frees.push_back([b] { DeleteObject(b); });
-         }},
-        {"an event",
-         [&](int) {
-             HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-             frees.push_back([e] { CloseHandle(e); });
-         }},
-        {"an owner",
-         [&](int i) {
-             if (i % 100 == 0) {
-                 auto* o = new common::ScopedBrush(CreateSolidBrush(0));
-                 frees.push_back([o] { delete o; });
-             }
-         }},
-        {"a kilobyte",
-         [&](int) {
-             auto* k = new char[1024];
-             k[0] = 1;
-             frees.push_back([k] { delete[] k; });
-         }},
+        {"a brush", [&](int i) { brushes.push_back(CreateSolidBrush(RGB(i, 0, 0))); }},
+        {"an event", [&](int) { events.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }},
+        {"an owner", [&](int i) { owners.emplace_back(i % 100 ? nullptr : CreateSolidBrush(0)); }},
+        {"a kilobyte", [&](int) { kilobytes.emplace_back(new char[1024]()); }},
     };
+    brushes.reserve(LEAKY_ITERATIONS + WARM_UP), events.reserve(LEAKY_ITERATIONS + WARM_UP);
+    owners.reserve(LEAKY_ITERATIONS + WARM_UP), kilobytes.reserve(LEAKY_ITERATIONS + WARM_UP);
     for (const auto& leak : leaks) {
-        frees.reserve(LEAKY_ITERATIONS + WARM_UP);
-        const Growth growth = GrowthOver(
-            [&](int i) {
-                TickAndPress(i);
-                leak.leak(i);
-            },
-            LEAKY_ITERATIONS);
-        for (auto& free : frees) free();
-        frees.clear();
-        frees.shrink_to_fit();
+        const Usage growth = GrowthOver(LEAKY_ITERATIONS, leak.leak);
         EXPECT_TRUE(growth.Leaks()) << leak.kind << ": " << growth;
-        std::cout << leak.kind << " leaked per iteration: " << growth << "\n";
+        std::cout << leak.kind << " leaked an iteration: " << growth << "\n";
     }
+    for (HGDIOBJ brush : brushes) DeleteObject(brush);
+    for (HANDLE event : events) CloseHandle(event);
 }
 
-TEST_F(LeakTest, VisibleTicksAndPressesWithTheirPaintingDoNotGrowTheProcess) {
-    ShowWindow(form->Handle(), SW_SHOWNA);
-    const Growth growth = GrowthOver(
-        [&](int i) {
-            TickAndPress(i);
-            UpdateWindow(form->Handle());
-        },
-        LEAKY_ITERATIONS);
-    EXPECT_FALSE(growth.Leaks()) << growth;
-    std::cout << LEAKY_ITERATIONS << " visible ticks and presses: " << growth << "\n";
-}
-
+// Shown and painted for a while, then hidden for the whole run.
 TEST_F(LeakTest, TicksAndPressesDoNotGrowTheProcess) {
+    ShowWindow(form->Handle(), SW_SHOWNA);
+    const Usage painted = GrowthOver(LEAKY_ITERATIONS, [&](int) { UpdateWindow(form->Handle()); });
+    EXPECT_FALSE(painted.Leaks()) << painted;
+    std::cout << LEAKY_ITERATIONS << " painted ticks and presses: " << painted << "\n";
+    ShowWindow(form->Handle(), SW_HIDE);
     const ULONGLONG start = GetTickCount64();
-    const Growth growth = GrowthOver([&](int i) { TickAndPress(i); }, ITERATIONS);
+    const Usage growth = GrowthOver(ITERATIONS);
     std::cout << ITERATIONS << " ticks and presses in " << GetTickCount64() - start << " ms: " << growth << "\n";
     EXPECT_FALSE(growth.Leaks()) << growth;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "FormFixture.h"
+#include "window/Contrast.h"
 
 #include <commctrl.h>
 
@@ -88,6 +89,50 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAndShowTheirTextsWhole) {
                                 texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
         SetWindowTextW(form->Text1, text);
         EXPECT_TRUE(support::TextFits(form->Text1)) << text;
+    }
+}
+
+TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
+    struct Row {
+        COLORREF a, b;
+        double ratio;
+    };
+    const Row rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
+                        {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
+                        {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
+                        {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
+    for (const Row& row : rows) EXPECT_NEAR(contrast::Ratio(row.a, row.b), row.ratio, 0.01);
+}
+
+// Whatever the scheme, every colour the window answers for a control's text
+// reads on the background it answers with, in each state of the status box.
+TEST_F(FormTest, EveryTextReadsInADarkHighContrastScheme) {
+    static const int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HOTLIGHT};
+    struct Saved {  // put back, whatever happens
+        COLORREF colours[5] = {};
+        Saved() { std::transform(elements, elements + 5, colours, GetSysColor); }
+        ~Saved() { SetSysColors(5, elements, colours); }
+    } saved;
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
+    const COLORREF schemes[][5] = {{black, white, black, white, RGB(255, 255, 0)},
+                                   {black, white, black, white, RGB(0, 0, 128)},
+                                   {black, black, black, black, black}};
+    for (const auto& scheme : schemes) {
+        ASSERT_TRUE(SetSysColors(5, elements, scheme));
+        Recreate();
+        for (int state = 0; state < 3; ++state) {
+            if (state > 0) box->onBus = state == 1, form->Timer1_Timer();
+            for (HWND control : {form->Text1, form->Label1, form->Label2, form->Label3, form->Frame1}) {
+                HDC dc = CreateCompatibleDC(nullptr);
+                SendMessageW(form->Handle(), WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
+                EXPECT_GE(contrast::Ratio(GetTextColor(dc), GetBkColor(dc)), 4.5)
+                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << GetTextColor(dc);
+                DeleteDC(dc);
+            }
+        }
+        UpdateWindow(form->Handle());
+        SendMessageW(form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+        EXPECT_TRUE(GetUpdateRect(form->Text1, nullptr, FALSE) && GetUpdateRect(form->Label2, nullptr, FALSE));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
+#include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
 #include "window/Texts.h"
@@ -139,6 +140,8 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR: return OnSetCursor(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(wParam);
     case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
+    case WM_SYSCOLORCHANGE: return OnColoursChanged();
+    case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -174,8 +177,10 @@ LRESULT Form1::OnCtlColor(WPARAM wParam, LPARAM lParam) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     HWND control = reinterpret_cast<HWND>(lParam);
     if (control == Text1) return reinterpret_cast<LRESULT>(status_.Paint(dc));
-    if (control == Label2) SetTextColor(dc, credits::LinkColour());
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    SetTextColor(
+        dc, control == Label2 ? credits::LinkColour(face) : contrast::Readable(face, {GetSysColor(COLOR_BTNTEXT)}));
+    SetBkColor(dc, face);
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
@@ -205,6 +210,21 @@ LRESULT Form1::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
+}
+
+// A new colour scheme: the controls hear of it as the window does, and every
+// text is drawn again in a colour that reads on its background.
+LRESULT Form1::OnColoursChanged() {
+    for (HWND control : {Command1, Text1, Frame1, Label1, Label2, Label3})
+        SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
+}
+
+// Turning high contrast on or off.
+LRESULT Form1::OnSettingChange(WPARAM wParam, LPARAM lParam) {
+    if (wParam == SPI_SETHIGHCONTRAST) OnColoursChanged();
+    return DefWindowProcW(hwnd_, WM_SETTINGCHANGE, wParam, lParam);
 }
 
 LRESULT Form1::OnDestroy() {

@@ -91,6 +91,8 @@ private:
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnActivate(WPARAM wParam);
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnColoursChanged();
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "FormFixture.h"
+#include "device/LibrarySearch.h"
 #include "window/Contrast.h"
 
 #include <commctrl.h>
@@ -190,6 +191,22 @@ TEST_F(FormTest, ThePollShowsEachAnswerOfTheBox) {
         form->Timer1_Timer();
         EXPECT_EQ(StatusText(), texts::PRESENT) << status;
         EXPECT_EQ(form->ProbeStatus, status >= 0 && status <= 255 ? status : 0xFF) << status;
+    }
+}
+
+// A missing library is looked for at the first check, then every two seconds,
+// and at once when asked to.
+TEST(SearchSchedule, SearchesFirstThenEveryTwoSecondsOrAtOnceWhenAsked) {
+    struct Step {
+        ULONGLONG now;
+        bool soon, due;
+    };
+    const Step steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false}, {7000, false, true},
+                          {7100, true, true},  {7200, false, false}, {9200, false, true}};
+    device::SearchSchedule schedule;
+    for (const Step& step : steps) {
+        if (step.soon) schedule.SearchSoon();
+        EXPECT_EQ(schedule.Due(step.now), step.due) << step.now;
     }
 }
 

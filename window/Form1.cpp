@@ -142,6 +142,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
     case WM_SYSCOLORCHANGE: return OnColoursChanged();
     case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
+    case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -225,6 +226,13 @@ LRESULT Form1::OnColoursChanged() {
 LRESULT Form1::OnSettingChange(WPARAM wParam, LPARAM lParam) {
     if (wParam == SPI_SETHIGHCONTRAST) OnColoursChanged();
     return DefWindowProcW(hwnd_, WM_SETTINGCHANGE, wParam, lParam);
+}
+
+// A device came or went, perhaps with its library: the next tick looks for a
+// missing one at once.
+LRESULT Form1::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
+    module1::SearchAgainSoon();
+    return DefWindowProcW(hwnd_, WM_DEVICECHANGE, wParam, lParam);
 }
 
 LRESULT Form1::OnDestroy() {

@@ -93,6 +93,7 @@ private:
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnColoursChanged();
     LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 

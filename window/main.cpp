@@ -6,6 +6,9 @@
 #include "window/SingleInstance.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    // Nothing is loaded from the current folder: neither the device library
+    // (its search leaves that folder out) nor anything the library needs.
+    SetDllDirectoryW(L"");
     SingleInstance single;
     if (!single.IsFirst()) return 0;
 

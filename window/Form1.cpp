@@ -15,6 +15,8 @@ namespace {
 
 constexpr wchar_t WINDOW_CLASS[] = L"Varnosklen.Form1";
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Posted when device work that came during other device work is to be taken.
+constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
 
 // The texts the status box must be able to show whole.
 constexpr const wchar_t* LONGEST_STATUS_TEXTS[] = {texts::ABSENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE,
@@ -143,6 +145,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE: return OnColoursChanged();
     case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
     case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
+    case WM_DEVICE_WORK_WAITING: return OnDeviceWorkWaiting();
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -276,7 +279,40 @@ void Form1::Form_Load() {
     APIStuff::SetTrayTip(texts::TRAY_TIP);
 }
 
-void Form1::Timer1_Timer() { CheckDevice(); }
+void Form1::Timer1_Timer() { RunDeviceWork(DeviceWork::Tick); }
+
+// The library may run this thread's messages while it works (the tray menu's
+// loop already runs ticks), and a tick or press must not run inside the work
+// in progress: its probe would overwrite PortByte between the passes. It
+// waits, and is taken once the work in progress is done: presses in order,
+// the tick once.
+void Form1::RunDeviceWork(DeviceWork work) {
+    if (deviceBusy_) {
+        if (work == DeviceWork::Press)
+            ++pressesWaiting_;
+        else
+            tickWaiting_ = true;
+        return;
+    }
+    deviceBusy_ = true;
+    if (work == DeviceWork::Press)
+        SendSwitchCommand();
+    else
+        CheckDevice();
+    deviceBusy_ = false;
+    if ((pressesWaiting_ > 0 || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
+}
+
+LRESULT Form1::OnDeviceWorkWaiting() {
+    if (pressesWaiting_ > 0) {
+        --pressesWaiting_;
+        RunDeviceWork(DeviceWork::Press);
+    } else if (tickWaiting_) {
+        tickWaiting_ = false;
+        RunDeviceWork(DeviceWork::Tick);
+    }
+    return 0;
+}
 
 // The probe of the poll and of a press; ProbeStatus keeps what the library said.
 device::ProbeResult Form1::ProbeDevice() {
@@ -289,7 +325,10 @@ device::ProbeResult Form1::ProbeDevice() {
 // then says what is wrong and the button stays off until it can be.
 void Form1::CheckDevice() { ShowStatus(PollView(ProbeDevice().state)); }
 
-void Form1::Command1_Click() {
+void Form1::Command1_Click() { RunDeviceWork(DeviceWork::Press); }
+
+// The probe, its short text, then the three passes.
+void Form1::SendSwitchCommand() {
     const device::DeviceState state = ProbeDevice().state;
     ShowStatus(PressView(state));
     // Without all four operations the passes would write bytes never read

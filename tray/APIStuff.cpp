@@ -70,9 +70,13 @@ void OnTrayRightClick() {
     SetForegroundWindow(hwnd);
     POINT at = {};
     GetCursorPos(&at);
+    // As notification-area menus do: either button chooses, and the menu
+    // drops to the side the user's settings say (right-handed or left).
+    const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
     // The chosen item's handler runs before the call returns, so that an exit
     // chosen here has finished destroying the window when we look again.
-    UINT chosen = static_cast<UINT>(TrackPopupMenu(TrayMenu, TPM_RETURNCMD, at.x, at.y, 0, hwnd, nullptr));
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(TrayMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | align, at.x, at.y, 0, hwnd, nullptr));
     if (chosen != 0) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     if (!TrayForm) return;  // the window is gone: nothing may be posted to it
     PostMessageA(hwnd, WM_NULL, 0, 0);

@@ -40,6 +40,16 @@ void RestoreTrayIcon() {
     TrayIconShown = TrayIconShown || tipped;
 }
 
+// A copy run as administrator hears nothing from an Explorer running at a
+// lower level unless it lets the announcement through; looked up, as only
+// Windows 7 and later have it.
+void AllowTaskbarCreated(HWND hwnd) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const auto filter =
+        reinterpret_cast<Filter>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"));
+    if (filter && taskbarCreatedMessage) filter(hwnd, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+}
+
 HWND FormHandle() { return TrayForm->TrayWindowHandle(); }
 
 void CallSetTrayMenuItems(int16_t state) { TrayForm->SetTrayMenuItems(state); }
@@ -93,6 +103,7 @@ void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
     TrayMenu = menu;
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     HWND hwnd = form.TrayWindowHandle();
+    AllowTaskbarCreated(hwnd);
     PrevWndProc = reinterpret_cast<WNDPROC>(
         SetWindowLongA(hwnd, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&TrayWindowProc))));
 

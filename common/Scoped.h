@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 namespace common {
 
@@ -59,5 +60,20 @@ using ScopedFont = Scoped<HFONT, DeleteFont>;
 using ScopedIcon = Scoped<HICON, DestroyIcon>;
 using ScopedMenu = Scoped<HMENU, DestroyMenu>;
 using ScopedModule = Scoped<HMODULE, FreeLibrary>;
+
+// COM on the calling thread, in the given threading model, for as long as the
+// owner lives.
+class ScopedCom {
+public:
+    explicit ScopedCom(DWORD model) : result_(CoInitializeEx(nullptr, model)) {}
+    ~ScopedCom() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ScopedCom(const ScopedCom&) = delete;
+    ScopedCom& operator=(const ScopedCom&) = delete;
+
+private:
+    HRESULT result_;
+};
 
 }  // namespace common

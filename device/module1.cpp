@@ -24,6 +24,7 @@ constexpr const char* OPERATION_NAMES[OPERATION_COUNT] = {"DoGetOutDataPort", "D
                                                           "DoSetDataPortDirection", "DoSetOutDataPort"};
 
 common::ScopedModule library;
+device::SearchSchedule schedule;
 FARPROC operations[OPERATION_COUNT] = {};
 
 int32_t CallRead(Operation op, uint8_t& port_byte) {
@@ -40,6 +41,7 @@ int32_t CallWrite(Operation op, uint8_t port_byte) {
 
 LibraryState CheckLibrary() {
     if (!library) {
+        if (!schedule.Due(GetTickCount64())) return LibraryState::LibraryMissing;
         // A broken library must not stop the program with a system dialog.
         const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
         library.reset(device::LoadFromSearchPath(LIBRARY_NAME));
@@ -55,6 +57,8 @@ LibraryState CheckLibrary() {
     }
     return complete ? LibraryState::Ready : LibraryState::OperationMissing;
 }
+
+void SearchAgainSoon() { schedule.SearchSoon(); }
 
 int32_t DoGetOutDataPort(uint8_t& port_byte) { return CallRead(GET_OUT_DATA_PORT, port_byte); }
 int32_t DoGetDataPortDirection(uint8_t& port_byte) { return CallRead(GET_DATA_PORT_DIRECTION, port_byte); }

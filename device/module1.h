@@ -4,7 +4,7 @@
 // (the program's folder, the system folders, PATH; never the current folder),
 // loaded on first use and kept. A library or operation that cannot be found is
 // reported, not fatal: later checks try again, so a library put in place while
-// the program runs is picked up.
+// the program runs is picked up within a few seconds.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,11 @@ inline constexpr wchar_t LIBRARY_NAME[] = L"AVR309.dll";
 
 enum class LibraryState { Ready, LibraryMissing, OperationMissing };
 
-// Loads the library if need be and looks up all four operations.
+// Loads the library if need be and looks up all four operations. While it is
+// missing, it is looked for again only every few seconds.
 LibraryState CheckLibrary();
+// The next check looks for a missing library at once.
+void SearchAgainSoon();
 
 // The library's own operations. Call them once CheckLibrary has said Ready:
 // the library is never unloaded, so they stay callable. Before that they

@@ -3,13 +3,15 @@
 // here judges them.
 //
 //   bench.exe [JSON [SECONDS [RUNS [WHICH]]]]
-//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcde" (all)
+//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcdef" (all)
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/Scoped.h"
+#include "device/LibrarySearch.h"
 #include "device/SwitchCommand.h"
 #include "measure/measure.h"
 #include "window/Form1.h"
@@ -21,6 +23,10 @@ namespace {
 
 constexpr int TICKS = 100000;
 constexpr int PRESSES = 1000;
+constexpr int PATH_ENTRIES = 2000;
+constexpr int SEARCHES = 20;
+constexpr int MISSING_TICKS = 60;  // six seconds of ticks: three or four searches
+constexpr char MISSING_LIBRARY_RUN[] = "--missing-library";
 
 // The stand-in's operations, called directly to take the library's own time out.
 struct Library {
@@ -320,14 +326,94 @@ void SizeAndMemory(Report& report, Box& box) {
                   double(at100k.owned) - at10k.owned, "", 0);
 }
 
+// PATH_ENTRIES folders that do not exist, ahead of the real PATH.
+std::wstring LongPath() {
+    std::wstring path;
+    for (int i = 0; i < PATH_ENTRIES; ++i) path += L"C:\\p\\" + std::to_wstring(i) + L";";
+    wchar_t real[8192] = {};
+    GetEnvironmentVariableW(L"PATH", real, 8192);
+    return path + real;
+}
+
+// Run in a copy of this program in a folder without the library: a Form1
+// ticked at the timer's pace, each tick timed. Writes the median, mean and
+// slowest tick in microseconds to the file.
+int MissingLibraryTicks(const char* out) {
+    LocalForm form;
+    if (!form.ok) return 2;
+    std::vector<double> ticks;
+    for (int i = 0; i < MISSING_TICKS; ++i) {
+        const double t0 = Now();
+        form->Timer1_Timer();
+        ticks.push_back((Now() - t0) * 1e6);
+        Pump();
+        Sleep(Form1::TIMER1_INTERVAL_MS);
+    }
+    wchar_t shown[256] = {};
+    GetWindowTextW(form->Text1, shown, 256);
+    if (lstrcmpW(shown, texts::LIBRARY_MISSING) != 0) return 3;
+    double total = 0;
+    for (double t : ticks) total += t;
+    FILE* f = std::fopen(out, "w");
+    if (!f) return 4;
+    std::fprintf(f, "%f %f %f\n", Median(ticks), total / MISSING_TICKS, *std::max_element(ticks.begin(), ticks.end()));
+    return std::fclose(f) == 0 ? 0 : 4;
+}
+
+// (f) AVR309.dll missing, with PATH_ENTRIES more folders on PATH: one whole
+// search in this process, and a Form1's ticks in a copy of this program.
+void MissingLibrary(Report& report) {
+    SetEnvironmentVariableW(L"PATH", LongPath().c_str());  // the copy inherits it
+    std::vector<double> searches;
+    for (int i = 0; i < SEARCHES; ++i) {
+        const double t0 = Now();
+        if (device::LoadFromSearchPath(L"AVR309-nowhere.dll")) Fail("a library that does not exist was found");
+        searches.push_back((Now() - t0) * 1e3);
+    }
+
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = temp + std::wstring(L"varnosklen-bench-") + std::to_wstring(GetCurrentProcessId());
+    const std::wstring exe = dir + L"\\bench.exe", out = dir + L"\\ticks.txt";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    if (!CopyFileW((BinDir() + L"\\bench.exe").c_str(), exe.c_str(), FALSE)) Fail("cannot copy bench.exe");
+    const std::wstring run(MISSING_LIBRARY_RUN, MISSING_LIBRARY_RUN + std::strlen(MISSING_LIBRARY_RUN));
+    std::wstring command = L"\"" + exe + L"\" " + run + L" \"" + out + L"\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION copy = {};
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup, &copy))
+        Fail("cannot start the copy of bench.exe");
+    WaitForSingleObject(copy.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(copy.hProcess, &code);
+    CloseHandle(copy.hThread);
+    CloseHandle(copy.hProcess);
+    double median = -1, mean = -1, slowest = -1;
+    if (FILE* f = _wfopen(out.c_str(), L"r")) {
+        if (std::fscanf(f, "%lf %lf %lf", &median, &mean, &slowest) != 3) code = 5;
+        std::fclose(f);
+    }
+    DeleteFileW(out.c_str());
+    DeleteFileW(exe.c_str());
+    RemoveDirectoryW(dir.c_str());
+    if (code != 0) Fail("the copy of bench.exe could not tick a Form1 without the library");
+
+    report.Section("missing_library", "(f) AVR309.dll missing, 2000 folders more on PATH");
+    report.Figure("search_ms", "one whole search (before: every tick)", Median(searches), "ms", 2);
+    report.Figure("tick_between_searches_us", "Timer1_Timer between searches, median", median, "us", 2);
+    report.Figure("tick_searching_ms", "Timer1_Timer that searches (every 2 s), slowest", slowest / 1000, "ms", 2);
+    report.Figure("tick_mean_us", "Timer1_Timer, mean of 60 ticks 100 ms apart", mean, "us", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc > 2 && std::strcmp(argv[1], MISSING_LIBRARY_RUN) == 0) return MissingLibraryTicks(argv[2]);
     const char* json = argc > 1 ? argv[1] : "bench.json";
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const std::string which = argc > 4 ? argv[4] : "abcde";
+    const std::string which = argc > 4 ? argv[4] : "abcdef";
     auto wanted = [&](char letter) { return which.find(letter) != std::string::npos; };
 
     Box box(L"VarnosklenBench");  // before the library is loaded here or in a started program
@@ -342,6 +428,7 @@ int main(int argc, char** argv) {
     if (wanted('c')) Startup(report, box, std::max(runs, 5));
     if (wanted('d')) Press(report, box, library);
     if (wanted('e')) SizeAndMemory(report, box);
+    if (wanted('f')) MissingLibrary(report);
 
     if (!report.Write(json)) Fail("cannot write the JSON file");
     std::printf("\nJSON written to %s\n", json);

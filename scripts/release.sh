@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release archives in build/release/:
-#   Varnosklen-1.0-win32.zip          the program, its read-me and licence
-#   Varnosklen-1.0-standin-win32.zip  the stand-in switch, to try it without one
-# The program is built twice from scratch in separate folders and must come
-# out byte for byte the same.
+#   Varnosklen-1.0-win32.zip       Varnosklen-1.0/: the program, its read-me and licence
+#   Varnosklen-1.0-demo-win32.zip  Varnosklen-1.0-demo/: a demo on the stand-in switch,
+#                                  with its own copy of the program
+# The two share no path, so unpacking one over the other can never put the
+# demo's stand-in AVR309.dll beside a real installation. The program is built
+# twice from scratch in separate folders and must come out byte for byte the
+# same.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -24,6 +27,7 @@ echo "Reproducible: Varnosklen.exe $(sha256sum "$BIN_DIR/Varnosklen.exe" | cut -
 
 out="$BUILD_DIR/release"
 mkdir -p "$out"
+rm -f "$out"/*.zip
 stamp="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 1796601600)"
 python3 - "$out" "$stamp" "$BIN_DIR" "$ROOT" <<'PY'
 import sys, time, zipfile, pathlib
@@ -33,25 +37,35 @@ when = time.gmtime(stamp)[:6]
 def text(path):  # Windows line endings, with a BOM so Notepad reads UTF-8
     return b"\xef\xbb\xbf" + path.read_text(encoding="utf-8").replace("\n", "\r\n").encode("utf-8")
 
-def archive(name, entries):
+def binary(name):
+    return (bin_dir / name).read_bytes()
+
+def archive(name, folder, files):
     with zipfile.ZipFile(out / name, "w", zipfile.ZIP_DEFLATED) as z:
-        for arcname, data in entries:
-            info = zipfile.ZipInfo(f"Varnosklen-1.0/{arcname}", when)
+        for arcname, data in files.items():
+            info = zipfile.ZipInfo(f"{folder}/{arcname}", when)
             info.compress_type = zipfile.ZIP_DEFLATED
             info.external_attr = 0o644 << 16
             z.writestr(info, data)
     print(out / name)
+    with zipfile.ZipFile(out / name) as z:
+        return {path.lower() for path in z.namelist()}  # Windows folders ignore case
 
-archive("Varnosklen-1.0-win32.zip", [
-    ("Varnosklen.exe", (bin_dir / "Varnosklen.exe").read_bytes()),
-    ("DIAVASE-README.txt", text(root / "packaging/DIAVASE-README.txt")),
-    ("LICENSE.txt", text(root / "LICENSE")),
-])
-archive("Varnosklen-1.0-standin-win32.zip", [
-    ("AVR309.dll", (bin_dir / "AVR309.dll").read_bytes()),
-    ("StandInPanel.exe", (bin_dir / "StandInPanel.exe").read_bytes()),
-    ("StandInControl.exe", (bin_dir / "StandInControl.exe").read_bytes()),
-    ("STANDIN-README.txt", text(root / "packaging/STANDIN-README.txt")),
-    ("LICENSE.txt", text(root / "LICENSE")),
-])
+program = {
+    "Varnosklen.exe": binary("Varnosklen.exe"),
+    "DIAVASE-README.txt": text(root / "packaging/DIAVASE-README.txt"),
+    "LICENSE.txt": text(root / "LICENSE"),
+}
+demo = {
+    "Varnosklen.exe": binary("Varnosklen.exe"),
+    "AVR309.dll": binary("AVR309.dll"),
+    "StandInPanel.exe": binary("StandInPanel.exe"),
+    "StandInControl.exe": binary("StandInControl.exe"),
+    "DEMO-README.txt": text(root / "packaging/DEMO-README.txt"),
+    "LICENSE.txt": text(root / "LICENSE"),
+}
+shared = archive("Varnosklen-1.0-win32.zip", "Varnosklen-1.0", program) & \
+         archive("Varnosklen-1.0-demo-win32.zip", "Varnosklen-1.0-demo", demo)
+if shared:
+    sys.exit("release.sh: the program and the demo archives share " + ", ".join(sorted(shared)))
 PY

@@ -58,6 +58,30 @@ void snapshotText(HWND window, wchar_t* out) {
     out[SNAPSHOT_CHARS - 1] = 0;
 }
 
+// As a library that shows a window or waits on COM would, the call runs the
+// calling thread's messages: its timer and clicks come in the middle of it.
+// Calls made from inside those messages do not pump again.
+void pumpMessages(DWORD ms) {
+    static bool pumping = false;
+    if (pumping) return;
+    pumping = true;
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now; (now = GetTickCount64()) < end;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {  // the caller's own loop must see it
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                pumping = false;
+                return;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+    pumping = false;
+}
+
 Box loadBox(const Channel* c) {
     Box b;
     b.onBus = c->onBus != 0;
@@ -100,6 +124,7 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
     if (HWND watched = reinterpret_cast<HWND>(static_cast<LONG_PTR>(c->watchWindow)))
         snapshotText(watched, record.watchedText);
     if (LONG ms = c->delayMs; ms > 0) Sleep(static_cast<DWORD>(ms));
+    if (LONG ms = c->pumpMs; ms > 0) pumpMessages(static_cast<DWORD>(ms));
 
     EnterCriticalSection(&g_lock);
     if (c->leaveBusAtCall > 0 && c->callCount + 1 == c->leaveBusAtCall) c->onBus = 0;

@@ -43,6 +43,7 @@ struct Channel {
     volatile LONG forceStatus;  // 1: every call returns forcedStatus instead of its own
     volatile LONG forcedStatus;
     volatile LONG delayMs;   // every call sleeps this long first
+    volatile LONG pumpMs;    // every call handles the caller's messages this long first (not those nested in it)
     volatile LONG failMask;  // bit per Op: the call does nothing and returns failStatus
     volatile LONG failStatus;
     volatile LONG failWritesByte;  // 1: a failing read leaves failByte at the address
@@ -63,7 +64,7 @@ struct Channel {
     CallRecord calls[CALL_LOG_SIZE];
 };
 
-inline constexpr uint32_t CHANNEL_VERSION = 2;
+inline constexpr uint32_t CHANNEL_VERSION = 3;
 
 inline void channelName(wchar_t* out, DWORD size) {
     DWORD n = GetEnvironmentVariableW(L"AVR309_STANDIN", out, size);
@@ -80,6 +81,7 @@ inline void resetBox(Channel* c) {
     c->forceStatus = 0;
     c->forcedStatus = 0;
     c->delayMs = 0;
+    c->pumpMs = 0;
     c->failMask = 0;
     c->failStatus = STATUS_NOT_PRESENT;
     c->failWritesByte = 0;

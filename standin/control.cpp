@@ -25,6 +25,7 @@ constexpr Field FIELDS[] = {
     {"forceStatus", &standin::Channel::forceStatus},
     {"forcedStatus", &standin::Channel::forcedStatus},
     {"delayMs", &standin::Channel::delayMs},
+    {"pumpMs", &standin::Channel::pumpMs},
     {"failMask", &standin::Channel::failMask},
     {"failStatus", &standin::Channel::failStatus},
     {"hideMask", &standin::Channel::hideMask},

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "FormFixture.h"
+#include "device/LibrarySearch.h"
+#include "window/Contrast.h"
 
 #include <commctrl.h>
 
@@ -120,6 +122,50 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     }
 }
 
+TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
+    struct Row {
+        COLORREF a, b;
+        double ratio;
+    };
+    const Row rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
+                        {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
+                        {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
+                        {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
+    for (const Row& row : rows) EXPECT_NEAR(contrast::Ratio(row.a, row.b), row.ratio, 0.01);
+}
+
+// Whatever the scheme, every colour the window answers for a control's text
+// reads on the background it answers with, in each state of the status box.
+TEST_F(FormTest, EveryTextReadsInADarkHighContrastScheme) {
+    static const int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HOTLIGHT};
+    struct Saved {  // put back, whatever happens
+        COLORREF colours[5] = {};
+        Saved() { std::transform(elements, elements + 5, colours, GetSysColor); }
+        ~Saved() { SetSysColors(5, elements, colours); }
+    } saved;
+    const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
+    const COLORREF schemes[][5] = {{black, white, black, white, RGB(255, 255, 0)},
+                                   {black, white, black, white, RGB(0, 0, 128)},
+                                   {black, black, black, black, black}};
+    for (const auto& scheme : schemes) {
+        ASSERT_TRUE(SetSysColors(5, elements, scheme));
+        Recreate();
+        for (int state = 0; state < 3; ++state) {
+            if (state > 0) box->onBus = state == 1, form->Timer1_Timer();
+            for (HWND control : {form->Text1, form->Label1, form->Label2, form->Label3, form->Frame1}) {
+                HDC dc = CreateCompatibleDC(nullptr);
+                SendMessageW(form->Handle(), WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
+                EXPECT_GE(contrast::Ratio(GetTextColor(dc), GetBkColor(dc)), 4.5)
+                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << GetTextColor(dc);
+                DeleteDC(dc);
+            }
+        }
+        UpdateWindow(form->Handle());
+        SendMessageW(form->Handle(), WM_SYSCOLORCHANGE, 0, 0);
+        EXPECT_TRUE(GetUpdateRect(form->Text1, nullptr, FALSE) && GetUpdateRect(form->Label2, nullptr, FALSE));
+    }
+}
+
 // Run once under the Greek code page and once under another (see CMake).
 TEST_F(FormTest, GreekReadsRightWhateverTheCodePage) {
     const char* expected = getenv("VARNOSKLEN_EXPECT_ACP");
@@ -177,6 +223,22 @@ TEST_F(FormTest, ThePollShowsEachAnswerOfTheBox) {
     }
 }
 
+// A missing library is looked for at the first check, then every two seconds,
+// and at once when asked to.
+TEST(SearchSchedule, SearchesFirstThenEveryTwoSecondsOrAtOnceWhenAsked) {
+    struct Step {
+        ULONGLONG now;
+        bool soon, due;
+    };
+    const Step steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false}, {7000, false, true},
+                          {7100, true, true},  {7200, false, false}, {9200, false, true}};
+    device::SearchSchedule schedule;
+    for (const Step& step : steps) {
+        if (step.soon) schedule.SearchSoon();
+        EXPECT_EQ(schedule.Due(step.now), step.due) << step.now;
+    }
+}
+
 TEST_F(FormTest, TheTimerPollsEvenWhileHiddenAndOnlyProbes) {
     const LONG mark = box.Mark();
     ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::PRESENT; }));
@@ -224,6 +286,13 @@ TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
          {0x02, 0x03, 0x01},
          true,
          0},
+        // Last: it stops the window's timer.
+        {"a library running the window's messages",
+         0x00,
+         [](Channel& c) { c.pumpMs = 150; },
+         {0x02, 0x03, 0x01},
+         true,
+         1},
     };
     const uint32_t ops[] = {0, 1, 2, 3, 1, 2, 3, 1, 2, 3};
     for (const Row& row : rows) {
@@ -249,6 +318,9 @@ TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
         EXPECT_EQ(StatusColour(), row.foundAtPress ? colours::PRESENT : colours::ABSENT);
         EXPECT_TRUE(ButtonEnabled()) << "a press leaves the button alone";
         EXPECT_EQ(box->switchCount, row.switches);
+        if (box->pumpMs == 0) continue;
+        KillTimer(form->Handle(), Form1::TIMER1_ID);  // from now on, only a tick that waited can come
+        EXPECT_TRUE(support::WaitFor([&] { return StatusText() == texts::ABSENT; })) << "taken after the press";
     }
 }
 

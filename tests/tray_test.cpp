@@ -17,7 +17,7 @@ uint32_t Le32(const tray::TrayRecordBytes& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
 }
 
-TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutAtSixtyThreeCharacters) {
+TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBytes) {
     tray::TrayIconRecord record;
     record.hWnd = 0x12345678;
     record.hIcon = 0x0BADF00D;
@@ -29,13 +29,33 @@ TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutAtSixtyThreeCharacters) {
         for (size_t field = 0; field < 6; ++field) EXPECT_EQ(Le32(bytes, field * 4), expected[field]) << field;
         EXPECT_EQ(std::string(bytes.begin() + 24, bytes.end()), std::string(64, '\0')) << "no tip until one is set";
     }
-    for (size_t length : {0u, 62u, 63u, 64u, 100u}) {
-        record.szTip = tray::MakeTipField(std::wstring(length, L'ω').c_str(), 1253);
+    // As many whole characters as fit in 63 bytes, whatever the code page.
+    struct Tip {
+        UINT codePage;
+        const wchar_t* character;
+        size_t given, kept;
+        std::string bytes;  // of one character
+    };
+    const Tip tips[] = {
+        {1253, L"ω", 0, 0, "\xF9"},
+        {1253, L"ω", 62, 62, "\xF9"},
+        {1253, L"ω", 63, 63, "\xF9"},
+        {1253, L"ω", 100, 63, "\xF9"},
+        {1252, L"é", 100, 63, "\xE9"},
+        {65001, L"ω", 63, 31, "\xCF\x89"},
+        {65001, L"日", 100, 21, "\xE6\x97\xA5"},
+        {65001, L"\U0001F600", 20, 15, "\xF0\x9F\x98\x80"},
+        {932, L"日", 100, 31, "\x93\xFA"},
+    };
+    for (const Tip& tip : tips) {
+        std::wstring text;
+        std::string kept;
+        for (size_t i = 0; i < tip.given; ++i) text += tip.character;
+        for (size_t i = 0; i < tip.kept; ++i) kept += tip.bytes;
+        record.szTip = tray::MakeTipField(text.c_str(), tip.codePage);
         const auto bytes = tray::RecordBytes(record);
-        const size_t kept = std::min<size_t>(length, 63);
-        EXPECT_EQ(std::string(bytes.begin() + 24, bytes.end()),
-                  std::string(kept, '\xF9') + '\0' + std::string(63 - kept, ' '))
-            << length;
+        EXPECT_EQ(std::string(bytes.begin() + 24, bytes.end()), kept + '\0' + std::string(63 - kept.size(), ' '))
+            << tip.codePage << " " << tip.given;
     }
 }
 
@@ -211,6 +231,18 @@ void Press(HWND popup, UINT key) {
     PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
 }
 
+// A right-button click on an item, as in the notification area; then Escape,
+// should the menu not have taken the click. A menu reads its clicks' places
+// on the screen.
+void RightClick(HWND popup, UINT item) {
+    RECT r = {};
+    GetMenuItemRect(nullptr, reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)), item, &r);
+    const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    PostMessageW(popup, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageW(popup, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    Press(popup, VK_ESCAPE);
+}
+
 TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
     std::vector<std::wstring> items;
     InPopup inside([&](HWND popup) {
@@ -228,10 +260,10 @@ TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
     EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
 }
 
-TEST_F(TrayTest, OpenChosenFromThePopupShowsTheHiddenWindowAndExitEndsIt) {
+TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEndsIt) {
     HWND hwnd = form->Handle();
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    InPopup open([](HWND popup) { Press(popup, VK_DOWN), Press(popup, VK_RETURN); });
+    InPopup open([](HWND popup) { RightClick(popup, 0); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the handler ran before the popup call returned";
     EXPECT_FALSE(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE));

@@ -40,6 +40,16 @@ void RestoreTrayIcon() {
     TrayIconShown = TrayIconShown || tipped;
 }
 
+// A copy run as administrator hears nothing from an Explorer running at a
+// lower level unless it lets the announcement through; looked up, as only
+// Windows 7 and later have it.
+void AllowTaskbarCreated(HWND hwnd) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const auto filter =
+        reinterpret_cast<Filter>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"));
+    if (filter && taskbarCreatedMessage) filter(hwnd, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+}
+
 HWND FormHandle() { return TrayForm->TrayWindowHandle(); }
 
 void CallSetTrayMenuItems(int16_t state) { TrayForm->SetTrayMenuItems(state); }
@@ -70,9 +80,13 @@ void OnTrayRightClick() {
     SetForegroundWindow(hwnd);
     POINT at = {};
     GetCursorPos(&at);
+    // As notification-area menus do: either button chooses, and the menu
+    // drops to the side the user's settings say (right-handed or left).
+    const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
     // The chosen item's handler runs before the call returns, so that an exit
     // chosen here has finished destroying the window when we look again.
-    UINT chosen = static_cast<UINT>(TrackPopupMenu(TrayMenu, TPM_RETURNCMD, at.x, at.y, 0, hwnd, nullptr));
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(TrayMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | align, at.x, at.y, 0, hwnd, nullptr));
     if (chosen != 0) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     if (!TrayForm) return;  // the window is gone: nothing may be posted to it
     PostMessageA(hwnd, WM_NULL, 0, 0);
@@ -89,6 +103,7 @@ void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
     TrayMenu = menu;
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     HWND hwnd = form.TrayWindowHandle();
+    AllowTaskbarCreated(hwnd);
     PrevWndProc = reinterpret_cast<WNDPROC>(
         SetWindowLongA(hwnd, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&TrayWindowProc))));
 

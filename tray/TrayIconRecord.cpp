@@ -12,27 +12,23 @@ void PutLittleEndian(TrayRecordBytes& bytes, size_t offset, uint32_t value) {
 
 }  // namespace
 
+// One character (a surrogate pair stays whole) at a time, until the next one
+// would not fit: the field is cut on a character boundary whatever the code
+// page, single-byte, double-byte or UTF-8.
 TipField MakeTipField(const wchar_t* text, UINT code_page) {
-    int chars = 0;
-    while (text && chars < static_cast<int>(TIP_MAX_CHARS) && text[chars]) ++chars;
-
-    char narrow[TIP_MAX_CHARS * 2 + 2] = {};
-    int length =
-        chars == 0 ? 0 : WideCharToMultiByte(code_page, 0, text, chars, narrow, sizeof narrow - 1, nullptr, nullptr);
-    if (length < 0) length = 0;
-    // In a double-byte code page 63 characters can take more bytes than the
-    // field holds: cut at a character boundary.
-    int kept = 0;
-    while (kept < length) {
-        int step = IsDBCSLeadByteEx(code_page, static_cast<BYTE>(narrow[kept])) ? 2 : 1;
-        if (kept + step > static_cast<int>(TIP_MAX_CHARS)) break;
-        kept += step;
-    }
-
     TipField field;
     field.fill(' ');
-    std::memcpy(field.data(), narrow, static_cast<size_t>(kept));
-    field[static_cast<size_t>(kept)] = '\0';
+    size_t kept = 0;
+    for (size_t at = 0; text && text[at];) {
+        const int units = IS_HIGH_SURROGATE(text[at]) && IS_LOW_SURROGATE(text[at + 1]) ? 2 : 1;
+        char bytes[8];
+        const int length = WideCharToMultiByte(code_page, 0, text + at, units, bytes, sizeof bytes, nullptr, nullptr);
+        if (length <= 0 || kept + static_cast<size_t>(length) > TIP_MAX_BYTES) break;
+        std::memcpy(field.data() + kept, bytes, static_cast<size_t>(length));
+        kept += static_cast<size_t>(length);
+        at += static_cast<size_t>(units);
+    }
+    field[kept] = '\0';
     return field;
 }
 

@@ -14,7 +14,7 @@ inline constexpr UINT TRAY_CALLBACK_MESSAGE = 2025;
 
 inline constexpr uint32_t TRAY_RECORD_SIZE = 88;
 inline constexpr size_t TIP_FIELD_SIZE = 64;
-inline constexpr size_t TIP_MAX_CHARS = TIP_FIELD_SIZE - 1;  // room for the NUL
+inline constexpr size_t TIP_MAX_BYTES = TIP_FIELD_SIZE - 1;  // room for the NUL
 
 inline constexpr uint32_t FLAGS_ADD = NIF_MESSAGE | NIF_ICON;  // 3
 inline constexpr uint32_t FLAGS_TIP = NIF_TIP;                 // 4
@@ -32,8 +32,8 @@ struct TrayIconRecord {
     TipField szTip = {};
 };
 
-// The tip in the given 8-bit code page: at most 63 characters, one NUL, then
-// blanks to the end of the field.
+// The tip in the given 8-bit code page: as many whole characters as fit in
+// 63 bytes, one NUL, then blanks to the end of the field.
 TipField MakeTipField(const wchar_t* text, UINT code_page);
 
 // The record as the shell reads it, written into a zero-filled buffer.

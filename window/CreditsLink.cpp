@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "window/Contrast.h"
 #include "window/Texts.h"
 
 namespace credits {
@@ -77,7 +78,9 @@ HWND AttachLink(HWND owner, HWND frame, HWND link, const wchar_t* tool_tip) {
     return tip;
 }
 
-COLORREF LinkColour() { return colours::LINK; }
+COLORREF LinkColour(COLORREF background) {
+    return contrast::Readable(background, {colours::LINK, GetSysColor(COLOR_HOTLIGHT), GetSysColor(COLOR_BTNTEXT)});
+}
 
 bool SetLinkCursor(HWND over, HWND link) {
     if (over != link) return false;

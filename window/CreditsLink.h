@@ -11,8 +11,9 @@ namespace credits {
 // tool tip window, owned by owner.
 HWND AttachLink(HWND owner, HWND frame, HWND link, const wchar_t* tool_tip);
 
-// The link's colour on its background.
-COLORREF LinkColour();
+// The link's colour on its background: blue where it reads, else the
+// system's link colour, else its button text colour.
+COLORREF LinkColour(COLORREF background);
 
 // True when the cursor asked for is over the link: then the hand is set.
 bool SetLinkCursor(HWND over, HWND link);

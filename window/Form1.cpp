@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
+#include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
 #include "window/Texts.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr wchar_t WINDOW_CLASS[] = L"Varnosklen.Form1";
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Posted when device work that came during other device work is to be taken.
+constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
 
 // The texts the status box must be able to show whole.
 constexpr const wchar_t* LONGEST_STATUS_TEXTS[] = {texts::ABSENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE,
@@ -134,6 +137,10 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR: return OnSetCursor(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(wParam);
     case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
+    case WM_SYSCOLORCHANGE: return OnColoursChanged();
+    case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
+    case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
+    case WM_DEVICE_WORK_WAITING: return OnDeviceWorkWaiting();
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -169,8 +176,10 @@ LRESULT Form1::OnCtlColor(WPARAM wParam, LPARAM lParam) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     HWND control = reinterpret_cast<HWND>(lParam);
     if (control == Text1) return reinterpret_cast<LRESULT>(status_.Paint(dc));
-    if (control == Label2) SetTextColor(dc, credits::LinkColour());
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    SetTextColor(
+        dc, control == Label2 ? credits::LinkColour(face) : contrast::Readable(face, {GetSysColor(COLOR_BTNTEXT)}));
+    SetBkColor(dc, face);
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
@@ -200,6 +209,28 @@ LRESULT Form1::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
     const POINT corner = {suggested->left, suggested->top};
     layout::PlaceWindow(hwnd_, &corner, ApplyDpi(), dpi_);
     return 0;
+}
+
+// A new colour scheme: the controls hear of it as the window does, and every
+// text is drawn again in a colour that reads on its background.
+LRESULT Form1::OnColoursChanged() {
+    for (HWND control : {Command1, Text1, Frame1, Label1, Label2, Label3})
+        SendMessageW(control, WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
+}
+
+// Turning high contrast on or off.
+LRESULT Form1::OnSettingChange(WPARAM wParam, LPARAM lParam) {
+    if (wParam == SPI_SETHIGHCONTRAST) OnColoursChanged();
+    return DefWindowProcW(hwnd_, WM_SETTINGCHANGE, wParam, lParam);
+}
+
+// A device came or went, perhaps with its library: the next tick looks for a
+// missing one at once.
+LRESULT Form1::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
+    module1::SearchAgainSoon();
+    return DefWindowProcW(hwnd_, WM_DEVICECHANGE, wParam, lParam);
 }
 
 LRESULT Form1::OnDestroy() {
@@ -243,7 +274,40 @@ void Form1::Form_Load() {
     APIStuff::SetTrayTip(texts::TRAY_TIP);
 }
 
-void Form1::Timer1_Timer() { CheckDevice(); }
+void Form1::Timer1_Timer() { RunDeviceWork(DeviceWork::Tick); }
+
+// The library may run this thread's messages while it works (the tray menu's
+// loop already runs ticks), and a tick or press must not run inside the work
+// in progress: its probe would overwrite PortByte between the passes. It
+// waits, and is taken once the work in progress is done: presses in order,
+// the tick once.
+void Form1::RunDeviceWork(DeviceWork work) {
+    if (deviceBusy_) {
+        if (work == DeviceWork::Press)
+            ++pressesWaiting_;
+        else
+            tickWaiting_ = true;
+        return;
+    }
+    deviceBusy_ = true;
+    if (work == DeviceWork::Press)
+        SendSwitchCommand();
+    else
+        CheckDevice();
+    deviceBusy_ = false;
+    if ((pressesWaiting_ > 0 || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
+}
+
+LRESULT Form1::OnDeviceWorkWaiting() {
+    if (pressesWaiting_ > 0) {
+        --pressesWaiting_;
+        RunDeviceWork(DeviceWork::Press);
+    } else if (tickWaiting_) {
+        tickWaiting_ = false;
+        RunDeviceWork(DeviceWork::Tick);
+    }
+    return 0;
+}
 
 // The probe of the poll and of a press; ProbeStatus keeps what the library said.
 device::ProbeResult Form1::ProbeDevice() {
@@ -256,7 +320,10 @@ device::ProbeResult Form1::ProbeDevice() {
 // then says what is wrong and the button stays off until it can be.
 void Form1::CheckDevice() { ShowStatus(PollView(ProbeDevice().state)); }
 
-void Form1::Command1_Click() {
+void Form1::Command1_Click() { RunDeviceWork(DeviceWork::Press); }
+
+// The probe, its short text, then the three passes.
+void Form1::SendSwitchCommand() {
     const device::DeviceState state = ProbeDevice().state;
     ShowStatus(PressView(state));
     // Without all four operations the passes would write bytes never read

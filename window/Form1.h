@@ -81,8 +81,12 @@ private:
     // Font, controls and icons for dpi_; returns the client size it needs.
     SIZE ApplyDpi();
 
+    enum class DeviceWork { Tick, Press };
+    void RunDeviceWork(DeviceWork work);
+    LRESULT OnDeviceWorkWaiting();
     device::ProbeResult ProbeDevice();
     void CheckDevice();
+    void SendSwitchCommand();
     void ShowStatus(const StatusView& view);
 
     LRESULT OnTimer(WPARAM id);
@@ -91,6 +95,9 @@ private:
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnActivate(WPARAM wParam);
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnColoursChanged();
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -100,6 +107,9 @@ private:
     HWND toolTip_ = nullptr;
     HWND focus_ = nullptr;  // the control to give the focus back to on activation
     int dpi_ = 96;
+    bool deviceBusy_ = false;  // a tick or press is calling the library
+    bool tickWaiting_ = false;
+    int pressesWaiting_ = 0;
 
     common::ScopedIcon trayIcon_;  // the notification area's size, whatever the window's DPI
     common::ScopedIcon smallIcon_;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "window/Contrast.h"
 #include "window/Texts.h"
 
 using device::DeviceState;
@@ -59,6 +60,7 @@ void StatusBox::SetBackColor(COLORREF colour) {
 
 HBRUSH StatusBox::Paint(HDC dc) const {
     SetBkColor(dc, colour_);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    // The system's text colour, unless a scheme makes it unreadable on the fixed colour.
+    SetTextColor(dc, contrast::Readable(colour_, {GetSysColor(COLOR_WINDOWTEXT)}));
     return brush_.get();
 }

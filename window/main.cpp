@@ -2,12 +2,21 @@
 // the command that passes the line through to the shared peripheral.
 #include <windows.h>
 
+#include "common/Scoped.h"
 #include "window/Form1.h"
 #include "window/SingleInstance.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    // Nothing is loaded from the current folder: neither the device library
+    // (its search leaves that folder out) nor anything the library needs.
+    SetDllDirectoryW(L"");
     SingleInstance single;
     if (!single.IsFirst()) return 0;
+    // The link's address goes to the shell, which may hand it to extensions
+    // that are COM objects: ShellExecute asks for COM on the calling thread,
+    // apartment-threaded and without OLE1's DDE. Here, for the whole life of
+    // the program's only thread.
+    const common::ScopedCom com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     Form1 form(instance);
     if (!form.Create()) return 1;

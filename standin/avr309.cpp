@@ -97,6 +97,8 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
     InterlockedIncrement(&c->callsInProgress);
     CallRecord record{};
     record.op = op;
+    record.processId = GetCurrentProcessId();
+    record.threadId = GetCurrentThreadId();
     if (HWND watched = reinterpret_cast<HWND>(static_cast<LONG_PTR>(c->watchWindow)))
         snapshotText(watched, record.watchedText);
     if (LONG ms = c->delayMs; ms > 0) Sleep(static_cast<DWORD>(ms));

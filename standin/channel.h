@@ -24,6 +24,8 @@ struct CallRecord {
     int32_t status;                       // what the call returned
     uint32_t onBusBefore;                 // whether the box was on the bus when the call came
     wchar_t watchedText[SNAPSHOT_CHARS];  // text of watchWindow during the call, if set
+    uint32_t processId;                   // who called: which process, on which thread
+    uint32_t threadId;
 };
 
 struct Channel {
@@ -63,7 +65,7 @@ struct Channel {
     CallRecord calls[CALL_LOG_SIZE];
 };
 
-inline constexpr uint32_t CHANNEL_VERSION = 2;
+inline constexpr uint32_t CHANNEL_VERSION = 3;
 
 inline void channelName(wchar_t* out, DWORD size) {
     DWORD n = GetEnvironmentVariableW(L"AVR309_STANDIN", out, size);

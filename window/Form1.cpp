@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "device/module1.h"
+#include "remote/Link.h"
 #include "resources/resource_ids.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr wchar_t WINDOW_CLASS[] = L"Varnosklen.Form1";
+using remote::WINDOW_CLASS;
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 // The texts the status box must be able to show whole.
@@ -37,10 +38,7 @@ HICON LoadMainIcon(HINSTANCE instance, int size) {
 
 }  // namespace
 
-bool Form1::IsForm1(HWND window) {
-    wchar_t name[64] = {};
-    return window && GetClassNameW(window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0;
-}
+bool Form1::IsForm1(HWND window) { return remote::IsWindowOfClass(window, WINDOW_CLASS); }
 
 Form1::Form1(HINSTANCE instance, WhenDestroyed when_destroyed) : instance_(instance), whenDestroyed_(when_destroyed) {}
 
@@ -139,6 +137,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR: return OnSetCursor(wParam, lParam);
     case WM_ACTIVATE: return OnActivate(wParam);
     case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
+    case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -250,11 +249,12 @@ void Form1::Form_Load() {
 
 void Form1::Timer1_Timer() { CheckDevice(); }
 
-// The probe of the poll and of a press; ProbeStatus keeps what the library said.
+// The probe of the poll and of a press; ProbeStatus keeps what the library
+// said, lastProbe_ all of it for the requests from other programs.
 device::ProbeResult Form1::ProbeDevice() {
-    const device::ProbeResult probe = device::Probe(PortByte);
-    if (!device::IsLibraryProblem(probe.state)) ProbeStatus = module1::NarrowStatus(probe.status);
-    return probe;
+    lastProbe_ = device::Probe(PortByte);
+    if (!device::IsLibraryProblem(lastProbe_.state)) ProbeStatus = module1::NarrowStatus(lastProbe_.status);
+    return lastProbe_;
 }
 
 // Neither poll text is true when the device library cannot be used: the box

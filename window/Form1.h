@@ -91,6 +91,7 @@ private:
     LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
     LRESULT OnActivate(WPARAM wParam);
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyData(HWND reply_to, const COPYDATASTRUCT* data);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -100,6 +101,7 @@ private:
     HWND toolTip_ = nullptr;
     HWND focus_ = nullptr;  // the control to give the focus back to on activation
     int dpi_ = 96;
+    device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
 
     common::ScopedIcon trayIcon_;  // the notification area's size, whatever the window's DPI
     common::ScopedIcon smallIcon_;

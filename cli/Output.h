@@ -11,9 +11,15 @@ namespace cli {
 inline constexpr int EXIT_NOT_WITHIN_TIME = 3;
 inline constexpr int EXIT_USAGE = 64;
 
-// A line of output, without its line break.
+// A line of output, without its line break; what does not fit is cut.
+// (No wsprintf: the command line does without user32.)
 struct Line {
-    wchar_t text[192];
+    wchar_t text[256] = {};
+    int length = 0;
+
+    Line& operator<<(const wchar_t* more);
+    Line& operator<<(long long number);
+    Line& Digits(unsigned number, int width);  // zero-padded to width
 };
 
 // present, absent, library-missing, library-incomplete.

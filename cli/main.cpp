@@ -124,7 +124,7 @@ int Watch(const cli::Command& command) {
         if (first || outcome.state != last) {
             const cli::Line time = Now();
             cli::Line line = cli::Json(outcome, time.text);
-            if (!command.json) wsprintfW(line.text, L"%s %s", time.text, cli::StateWord(outcome.state));
+            if (!command.json) line = cli::Line() << time.text << L" " << cli::StateWord(outcome.state);
             if (!WriteLine(line.text)) break;
             first = false;
             last = outcome.state;
@@ -138,17 +138,19 @@ int Watch(const cli::Command& command) {
 }
 
 int Version() {
-    wchar_t text[64] = L"varnosklen-cli";
+    cli::Line line;
+    line << L"varnosklen-cli";
     HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, resource)));
     const DWORD size = resource ? SizeofResource(nullptr, resource) : 0;
     for (DWORD at = 0; data && at + sizeof(VS_FIXEDFILEINFO) <= size; at += sizeof(DWORD)) {
         const auto* info = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + at);
         if (info->dwSignature != VS_FFI_SIGNATURE) continue;
-        wsprintfW(text, L"varnosklen-cli %u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS));
+        line << L" " << static_cast<long long>(HIWORD(info->dwFileVersionMS)) << L"."
+             << static_cast<long long>(LOWORD(info->dwFileVersionMS));
         break;
     }
-    WriteLine(text);
+    WriteLine(line.text);
     return 0;
 }
 
@@ -159,10 +161,11 @@ int wmain(int argc, wchar_t** argv) {
     err = GetStdHandle(STD_ERROR_HANDLE);
     const cli::Parsed parsed = cli::Parse(argc - 1, argv + 1);
     if (!parsed.ok) {
-        wchar_t message[512];
-        wsprintfW(message, parsed.culprit ? L"varnosklen-cli: %s: %.400s\n" : L"varnosklen-cli: %s\n", parsed.error,
-                  parsed.culprit);
-        Write(err, message);
+        cli::Line message;
+        message << L"varnosklen-cli: " << parsed.error;
+        if (parsed.culprit) message << L": " << parsed.culprit;
+        Write(err, message.text);
+        Write(err, L"\n");
         Write(err, SHORT_USAGE);
         return cli::EXIT_USAGE;
     }

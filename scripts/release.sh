@@ -44,6 +44,7 @@ def archive(name, entries):
 
 archive("Varnosklen-1.0-win32.zip", [
     ("Varnosklen.exe", (bin_dir / "Varnosklen.exe").read_bytes()),
+    ("varnosklen-cli.exe", (bin_dir / "varnosklen-cli.exe").read_bytes()),
     ("DIAVASE-README.txt", text(root / "packaging/DIAVASE-README.txt")),
     ("LICENSE.txt", text(root / "LICENSE")),
 ])

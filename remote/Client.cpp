@@ -20,14 +20,17 @@ struct User32 {
     decltype(&::DefWindowProcW) DefWindowProcW;
     decltype(&::SetWindowLongW) SetWindowLongW;
     decltype(&::GetWindowLongW) GetWindowLongW;
+    bool bound = false;
 
+    // Once; the library stays loaded. user32 is a known system library, never
+    // taken from any other folder.
     bool Bind() {
-        HMODULE module = LoadLibraryW(L"user32.dll");  // kept: the system's own, found in the system folder
-        if (!module) return false;
-        bool all = true;
+        HMODULE module = bound ? nullptr : LoadLibraryW(L"user32.dll");
+        if (!module) return bound;
+        bound = true;
         const auto bind = [&](auto& function, const char* name) {
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(GetProcAddress(module, name));
-            all = all && function;
+            bound = bound && function;
         };
         bind(GetClassNameW, "GetClassNameW");
         bind(SendMessageTimeoutW, "SendMessageTimeoutW");
@@ -39,7 +42,7 @@ struct User32 {
         bind(DefWindowProcW, "DefWindowProcW");
         bind(SetWindowLongW, "SetWindowLongW");
         bind(GetWindowLongW, "GetWindowLongW");
-        return all;
+        return bound;
     }
 } user32;
 

@@ -119,7 +119,7 @@ bool ReaderGone() {
 int Watch(const cli::Command& command) {
     bool first = true;
     DeviceState last = DeviceState::Absent;
-    for (ULONGLONG next = GetTickCount64(); !interrupted; next += POLL_MS) {
+    for (ULONGLONG next = GetTickCount64(); !interrupted;) {
         const remote::Outcome outcome = remote::ProbeHere();
         if (first || outcome.state != last) {
             const cli::Line time = Now();
@@ -131,8 +131,14 @@ int Watch(const cli::Command& command) {
         } else if (ReaderGone()) {
             break;
         }
+        // Every 100 ms from the last probe's start; after a slow call, from now.
+        next += POLL_MS;
         const ULONGLONG now = GetTickCount64();
-        if (next + POLL_MS > now) Sleep(static_cast<DWORD>(next + POLL_MS - now));
+        if (next > now) {
+            Sleep(static_cast<DWORD>(next - now));
+        } else {
+            next = now;
+        }
     }
     return 0;
 }

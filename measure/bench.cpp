@@ -1,9 +1,9 @@
 // What the program costs: idle CPU against a bare timer, the time of a tick
-// and of a press in-process, start-up, size and memory. Figures only: nothing
-// here judges them.
+// and of a press in-process, start-up, size and memory, and the command line
+// against a bare console program. Figures only: nothing here judges them.
 //
 //   bench.exe [JSON [SECONDS [RUNS [WHICH]]]]
-//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcdef" (all)
+//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcdefg" (all)
 #include <windows.h>
 
 #include <cstdio>
@@ -405,6 +405,52 @@ void MissingLibrary(Report& report) {
     report.Figure("tick_mean_us", "Timer1_Timer, mean of 60 ticks 100 ms apart", mean, "us", 1);
 }
 
+// One run of a console program from CreateProcess to its end, its output
+// thrown away; the milliseconds, or -1 when it failed.
+double RunToEnd(const wchar_t* exe_name, const wchar_t* args) {
+    const std::wstring exe = BinDir() + L"\\" + exe_name;
+    std::wstring command = L"\"" + exe + L"\" " + args;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {sizeof startup};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION info = {};
+    const double t0 = Now();
+    DWORD code = 1;
+    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, BinDir().c_str(),
+                       &startup, &info)) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    const double ms = (Now() - t0) * 1000;
+    CloseHandle(nul);
+    return code == 0 ? ms : -1;
+}
+
+// (g) varnosklen-cli status, the program not running, against a console
+// program that does nothing, run by turns so both see the same load.
+void CommandLine(Report& report, Box& box, int runs) {
+    box.Reset();
+    std::vector<double> cli, bare;
+    RunToEnd(L"varnosklen-cli.exe", L"status");  // the first start of each reads the files from disk
+    RunToEnd(L"bare_console.exe", L"");
+    for (int i = 0; i < runs * 10; ++i) {
+        cli.push_back(RunToEnd(L"varnosklen-cli.exe", L"status"));
+        bare.push_back(RunToEnd(L"bare_console.exe", L""));
+        if (cli.back() < 0 || bare.back() < 0) Fail("varnosklen-cli status or bare_console failed");
+    }
+    report.Section("command_line", "(g) From CreateProcess to the end, median of 10 x RUNS by turns");
+    report.Figure("runs", "runs of each", runs * 10.0, "", 0);
+    report.Figure("cli_status_ms", "varnosklen-cli status (box present)", Median(cli), "ms");
+    report.Figure("bare_console_ms", "bare_console (does nothing)", Median(bare), "ms");
+    report.Figure("ratio", "ratio varnosklen-cli/bare", Median(cli) / Median(bare), "x", 2);
+    report.Figure("cli_exe_bytes", "varnosklen-cli.exe size", FileBytes(BinDir() + L"\\varnosklen-cli.exe"), "bytes",
+                  0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -413,7 +459,7 @@ int main(int argc, char** argv) {
     const char* json = argc > 1 ? argv[1] : "bench.json";
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const std::string which = argc > 4 ? argv[4] : "abcdef";
+    const std::string which = argc > 4 ? argv[4] : "abcdefg";
     auto wanted = [&](char letter) { return which.find(letter) != std::string::npos; };
 
     Box box(L"VarnosklenBench");  // before the library is loaded here or in a started program
@@ -429,6 +475,7 @@ int main(int argc, char** argv) {
     if (wanted('d')) Press(report, box, library);
     if (wanted('e')) SizeAndMemory(report, box);
     if (wanted('f')) MissingLibrary(report);
+    if (wanted('g')) CommandLine(report, box, runs);
 
     if (!report.Write(json)) Fail("cannot write the JSON file");
     std::printf("\nJSON written to %s\n", json);

@@ -16,8 +16,8 @@ build
 again="$BUILD_DIR/reproducibility"
 rm -rf "$again"
 cmake -S "$ROOT" -B "$again" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$again" -j "$(nproc)" --target Varnosklen AVR309 StandInPanel StandInControl >/dev/null
-for file in Varnosklen.exe AVR309.dll StandInPanel.exe StandInControl.exe; do
+cmake --build "$again" -j "$(nproc)" --target Varnosklen varnosklen-cli AVR309 StandInPanel StandInControl >/dev/null
+for file in Varnosklen.exe varnosklen-cli.exe AVR309.dll StandInPanel.exe StandInControl.exe; do
   if ! cmp -s "$BIN_DIR/$file" "$again/bin/$file"; then
     echo "release.sh: $file differs between two builds of the same sources" >&2
     exit 1
@@ -53,11 +53,13 @@ def archive(name, folder, files):
 
 program = {
     "Varnosklen.exe": binary("Varnosklen.exe"),
+    "varnosklen-cli.exe": binary("varnosklen-cli.exe"),
     "DIAVASE-README.txt": text(root / "packaging/DIAVASE-README.txt"),
     "LICENSE.txt": text(root / "LICENSE"),
 }
 demo = {
     "Varnosklen.exe": binary("Varnosklen.exe"),
+    "varnosklen-cli.exe": binary("varnosklen-cli.exe"),
     "AVR309.dll": binary("AVR309.dll"),
     "StandInPanel.exe": binary("StandInPanel.exe"),
     "StandInControl.exe": binary("StandInControl.exe"),

@@ -50,11 +50,18 @@ void hideExports(HMODULE module, uint32_t mask) {
 
 // The watched window may belong to a thread that is waiting for this very
 // call, so ask with a timeout and fall back to the text Windows keeps itself.
+// user32 is loaded only for this: like a device's library, the stand-in costs
+// a process that merely probes no more than the library itself.
 void snapshotText(HWND window, wchar_t* out) {
+    static const HMODULE user32 = LoadLibraryW(L"user32.dll");
+    static const auto sendTimeout =
+        reinterpret_cast<decltype(&SendMessageTimeoutW)>(GetProcAddress(user32, "SendMessageTimeoutW"));
+    static const auto internalText =
+        reinterpret_cast<decltype(&InternalGetWindowText)>(GetProcAddress(user32, "InternalGetWindowText"));
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out), SMTO_ABORTIFHUNG, 200,
-                             &copied))
-        InternalGetWindowText(window, out, SNAPSHOT_CHARS);
+    if (!sendTimeout || !internalText) return;
+    if (!sendTimeout(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out), SMTO_ABORTIFHUNG, 200, &copied))
+        internalText(window, out, SNAPSHOT_CHARS);
     out[SNAPSHOT_CHARS - 1] = 0;
 }
 
@@ -121,6 +128,8 @@ int32_t serve(Op op, uint8_t* address, uint8_t value) {
     InterlockedIncrement(&c->callsInProgress);
     CallRecord record{};
     record.op = op;
+    record.processId = GetCurrentProcessId();
+    record.threadId = GetCurrentThreadId();
     if (HWND watched = reinterpret_cast<HWND>(static_cast<LONG_PTR>(c->watchWindow)))
         snapshotText(watched, record.watchedText);
     if (LONG ms = c->delayMs; ms > 0) Sleep(static_cast<DWORD>(ms));

@@ -24,6 +24,8 @@ struct CallRecord {
     int32_t status;                       // what the call returned
     uint32_t onBusBefore;                 // whether the box was on the bus when the call came
     wchar_t watchedText[SNAPSHOT_CHARS];  // text of watchWindow during the call, if set
+    uint32_t processId;                   // who called: which process, on which thread
+    uint32_t threadId;
 };
 
 struct Channel {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "device/module1.h"
+#include "remote/Link.h"
 #include "resources/resource_ids.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr wchar_t WINDOW_CLASS[] = L"Varnosklen.Form1";
+using remote::WINDOW_CLASS;
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // Posted when device work that came during other device work is to be taken.
 constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
@@ -40,10 +41,7 @@ HICON LoadMainIcon(HINSTANCE instance, int size) {
 
 }  // namespace
 
-bool Form1::IsForm1(HWND window) {
-    wchar_t name[64] = {};
-    return window && GetClassNameW(window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0;
-}
+bool Form1::IsForm1(HWND window) { return remote::IsWindowOfClass(window, WINDOW_CLASS); }
 
 Form1::Form1(HINSTANCE instance, WhenDestroyed when_destroyed) : instance_(instance), whenDestroyed_(when_destroyed) {}
 
@@ -141,6 +139,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
     case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
     case WM_DEVICE_WORK_WAITING: return OnDeviceWorkWaiting();
+    case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -309,11 +308,12 @@ LRESULT Form1::OnDeviceWorkWaiting() {
     return 0;
 }
 
-// The probe of the poll and of a press; ProbeStatus keeps what the library said.
+// The probe of the poll and of a press; ProbeStatus keeps what the library
+// said, lastProbe_ all of it for the requests from other programs.
 device::ProbeResult Form1::ProbeDevice() {
-    const device::ProbeResult probe = device::Probe(PortByte);
-    if (!device::IsLibraryProblem(probe.state)) ProbeStatus = module1::NarrowStatus(probe.status);
-    return probe;
+    lastProbe_ = device::Probe(PortByte);
+    if (!device::IsLibraryProblem(lastProbe_.state)) ProbeStatus = module1::NarrowStatus(lastProbe_.status);
+    return lastProbe_;
 }
 
 // Neither poll text is true when the device library cannot be used: the box

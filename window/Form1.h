@@ -98,6 +98,7 @@ private:
     LRESULT OnColoursChanged();
     LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyData(HWND reply_to, const COPYDATASTRUCT* data);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -110,6 +111,7 @@ private:
     bool deviceBusy_ = false;  // a tick or press is calling the library
     bool tickWaiting_ = false;
     int pressesWaiting_ = 0;
+    device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
 
     common::ScopedIcon trayIcon_;  // the notification area's size, whatever the window's DPI
     common::ScopedIcon smallIcon_;

@@ -1,15 +1,26 @@
 // Varnosklen: shows whether the USB sharing switch is on the bus and sends it
 // the command that passes the line through to the shared peripheral.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "common/Scoped.h"
+#include "remote/Operations.h"
+#include "remote/SingleInstance.h"
 #include "window/Form1.h"
-#include "window/SingleInstance.h"
+#include "window/StartOptions.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // Nothing is loaded from the current folder: neither the device library
     // (its search leaves that folder out) nor anything the library needs.
     SetDllDirectoryW(L"");
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const StartOptions options = ParseStartOptions(argv ? argc : 0, argv);
+    LocalFree(argv);
+    // For shortcuts and launchers: through the running copy if there is one,
+    // and never a window of its own.
+    if (options.switchOnly) return remote::ExitCode(remote::Switch().state);
+
     SingleInstance single;
     if (!single.IsFirst()) return 0;
     // The link's address goes to the shell, which may hand it to extensions

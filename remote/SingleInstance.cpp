@@ -1,16 +1,16 @@
-#include "window/SingleInstance.h"
+#include "remote/SingleInstance.h"
 
-#include "window/Form1.h"
+#include "remote/Link.h"
 
 namespace {
 
-constexpr wchar_t INSTANCE_NAME[] = L"Local\\Varnosklen.Instance";
 constexpr DWORD PUBLISH_WAIT_MS = 3000;  // a first copy still starting up
 
 }  // namespace
 
 SingleInstance::SingleInstance() {
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), INSTANCE_NAME);
+    mapping_ =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), remote::INSTANCE_NAME);
     if (!mapping_) return;  // no way to tell: run as the only copy
     first_ = GetLastError() != ERROR_ALREADY_EXISTS;
     window_ = static_cast<volatile LONG*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
@@ -32,7 +32,7 @@ void SingleInstance::BringRunningCopyForward() {
     HWND running = nullptr;
     while (!(running = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*window_))) && GetTickCount64() < deadline)
         Sleep(20);
-    if (!running || !Form1::IsForm1(running)) return;
+    if (!remote::IsWindowOfClass(running, remote::WINDOW_CLASS)) return;
     // The restore command shows a window hidden in the notification area, as
     // its menu's open item does, and restores a minimised one.
     DWORD_PTR result = 0;

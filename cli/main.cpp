@@ -1,0 +1,188 @@
+// varnosklen-cli: the USB sharing switch from scripts, launchers and the task
+// scheduler. Exit codes and output are in cli/Output.h and the usage below.
+#include <windows.h>
+#include <winver.h>
+
+#include "cli/Arguments.h"
+#include "cli/Output.h"
+#include "remote/Operations.h"
+
+namespace {
+
+using device::DeviceState;
+
+constexpr DWORD POLL_MS = 100;
+
+constexpr wchar_t SHORT_USAGE[] =
+    L"usage: varnosklen-cli status [--json] | switch [--wait SECONDS] | watch [--json] | --help | --version\n";
+
+constexpr wchar_t USAGE[] =
+    L"varnosklen-cli: the USB sharing switch Varnosklen from the command line.\n"
+    L"\n"
+    L"  varnosklen-cli status [--json]          is the box on the bus?\n"
+    L"  varnosklen-cli switch [--wait SECONDS]  pass the line through to the shared peripheral;\n"
+    L"                                          --wait: and wait until the box has left the bus\n"
+    L"  varnosklen-cli watch [--json]           a line each time the state changes, until Ctrl+C\n"
+    L"\n"
+    L"Exit codes: 0 present, switched or passed through; 1 absent (nothing sent);\n"
+    L"2 AVR309.dll missing or incomplete; 3 still on the bus when the wait ran out;\n"
+    L"64 bad input. With Varnosklen.exe running, status and switch go through it.\n"
+    L"\n"
+    L"varnosklen-cli: ο διακόπτης κοινής χρήσης USB Varnosklen από τη γραμμή εντολών.\n"
+    L"\n"
+    L"  varnosklen-cli status [--json]          είναι η συσκευή στον δίαυλο;\n"
+    L"  varnosklen-cli switch [--wait ΔΕΥΤ]     σύνδεση με το κοινό περιφερειακό USB·\n"
+    L"                                          --wait: και αναμονή έως ότου φύγει η συσκευή από τον δίαυλο\n"
+    L"  varnosklen-cli watch [--json]           μία γραμμή σε κάθε αλλαγή, έως το Ctrl+C\n"
+    L"\n"
+    L"Κωδικοί εξόδου: 0 βρέθηκε, στάλθηκε ή συνδέθηκε· 1 δεν βρέθηκε (δεν στάλθηκε τίποτα)·\n"
+    L"2 η AVR309.dll λείπει ή είναι ελλιπής· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
+    L"64 λάθος ορίσματα. Όταν τρέχει το Varnosklen.exe, τα status και switch περνούν από αυτό.\n";
+
+HANDLE out;
+HANDLE err;
+volatile LONG interrupted = 0;
+CRITICAL_SECTION switching;  // held while a switch is under way
+
+// To a console as text; to a pipe or a file as UTF-8. False when it could not
+// be written, as to a pipe nobody reads any more.
+bool Write(HANDLE handle, const wchar_t* text) {
+    const int length = lstrlenW(text);
+    DWORD written = 0, mode = 0;
+    if (GetConsoleMode(handle, &mode))
+        return WriteConsoleW(handle, text, static_cast<DWORD>(length), &written, nullptr) &&
+               written == static_cast<DWORD>(length);
+    char bytes[8192];
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
+    return WriteFile(handle, bytes, static_cast<DWORD>(size), &written, nullptr) && written == static_cast<DWORD>(size);
+}
+
+bool WriteLine(const wchar_t* text) { return Write(out, text) && Write(out, L"\n"); }
+
+// Ctrl+C, Ctrl+Break and closing the console wait for a switch under way to
+// be sent whole; Ctrl+C and Ctrl+Break then end the command, not the process.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    InterlockedExchange(&interrupted, 1);
+    EnterCriticalSection(&switching);
+    LeaveCriticalSection(&switching);
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+int Status(const cli::Command& command) {
+    const remote::Outcome outcome = remote::QueryStatus();
+    WriteLine(command.json ? cli::Json(outcome).text : cli::StateWord(outcome.state));
+    return remote::ExitCode(outcome.state);
+}
+
+int Switch(const cli::Command& command) {
+    EnterCriticalSection(&switching);
+    const remote::Outcome outcome = remote::Switch();
+    LeaveCriticalSection(&switching);
+    if (outcome.state != DeviceState::Present || !command.wait) {
+        WriteLine(outcome.state == DeviceState::Present ? L"switched" : cli::StateWord(outcome.state));
+        return remote::ExitCode(outcome.state);
+    }
+    const ULONGLONG deadline = GetTickCount64() + command.waitSeconds * 1000ull;
+    for (;;) {
+        if (remote::QueryStatus().state == DeviceState::Absent) {
+            WriteLine(L"passed-through");
+            return 0;
+        }
+        if (interrupted || GetTickCount64() >= deadline) break;
+        Sleep(POLL_MS);
+    }
+    WriteLine(L"still-on-bus");
+    return cli::EXIT_NOT_WITHIN_TIME;
+}
+
+cli::Line Now() {
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+    FILETIME u, l;
+    SystemTimeToFileTime(&utc, &u);
+    SystemTimeToFileTime(&local, &l);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<LONGLONG>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    const LONGLONG minute = 600000000;  // in 100 ns
+    return cli::IsoTime(local, static_cast<int>((ticks(l) - ticks(u)) / minute));
+}
+
+// A pipe whose reader has gone refuses even an empty write.
+bool ReaderGone() {
+    DWORD written = 0;
+    return GetFileType(out) == FILE_TYPE_PIPE && !WriteFile(out, "", 0, &written, nullptr);
+}
+
+// Probes on its own even with the program running: a probe changes nothing.
+int Watch(const cli::Command& command) {
+    bool first = true;
+    DeviceState last = DeviceState::Absent;
+    for (ULONGLONG next = GetTickCount64(); !interrupted;) {
+        const remote::Outcome outcome = remote::ProbeHere();
+        if (first || outcome.state != last) {
+            const cli::Line time = Now();
+            cli::Line line = cli::Json(outcome, time.text);
+            if (!command.json) line = cli::Line() << time.text << L" " << cli::StateWord(outcome.state);
+            if (!WriteLine(line.text)) break;
+            first = false;
+            last = outcome.state;
+        } else if (ReaderGone()) {
+            break;
+        }
+        // Every 100 ms from the last probe's start; after a slow call, from now.
+        next += POLL_MS;
+        const ULONGLONG now = GetTickCount64();
+        if (next > now) {
+            Sleep(static_cast<DWORD>(next - now));
+        } else {
+            next = now;
+        }
+    }
+    return 0;
+}
+
+int Version() {
+    cli::Line line;
+    line << L"varnosklen-cli";
+    HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, resource)));
+    const DWORD size = resource ? SizeofResource(nullptr, resource) : 0;
+    for (DWORD at = 0; data && at + sizeof(VS_FIXEDFILEINFO) <= size; at += sizeof(DWORD)) {
+        const auto* info = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + at);
+        if (info->dwSignature != VS_FFI_SIGNATURE) continue;
+        line << L" " << static_cast<long long>(HIWORD(info->dwFileVersionMS)) << L"."
+             << static_cast<long long>(LOWORD(info->dwFileVersionMS));
+        break;
+    }
+    WriteLine(line.text);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    out = GetStdHandle(STD_OUTPUT_HANDLE);
+    err = GetStdHandle(STD_ERROR_HANDLE);
+    const cli::Parsed parsed = cli::Parse(argc - 1, argv + 1);
+    if (!parsed.ok) {
+        cli::Line message;
+        message << L"varnosklen-cli: " << parsed.error;
+        if (parsed.culprit) message << L": " << parsed.culprit;
+        Write(err, message.text);
+        Write(err, L"\n");
+        Write(err, SHORT_USAGE);
+        return cli::EXIT_USAGE;
+    }
+    InitializeCriticalSection(&switching);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    switch (parsed.command.kind) {
+    case cli::CommandKind::Help: Write(out, USAGE); return 0;
+    case cli::CommandKind::Version: return Version();
+    case cli::CommandKind::Status: return Status(parsed.command);
+    case cli::CommandKind::Switch: return Switch(parsed.command);
+    case cli::CommandKind::Watch: return Watch(parsed.command);
+    }
+    return 0;
+}

@@ -1,0 +1,2 @@
+// Baseline for the command line's cost: a console program that does nothing.
+int main() { return 0; }

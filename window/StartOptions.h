@@ -1,0 +1,18 @@
+// What the command line asks of a start. Words it does not know are ignored,
+// as they always were.
+#pragma once
+
+namespace startoptions {
+
+// Started with Windows: straight into the notification area, the window unseen.
+inline constexpr wchar_t TRAY[] = L"/tray";
+
+struct StartOptions {
+    bool tray = false;
+};
+
+// The whole command line, the program's own path first; options are whole
+// words in any case.
+StartOptions Parse(const wchar_t* command_line);
+
+}  // namespace startoptions

@@ -190,7 +190,7 @@ void Press(HWND popup, UINT key) {
     PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
 }
 
-TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
+TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     std::vector<std::wstring> items;
     InPopup inside([&](HWND popup) {
         HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
@@ -202,7 +202,9 @@ TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
         EndMenu();
     });
     SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
-    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"Εξοδος"}));
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
+                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
+                                                L"Εκκίνηση μαζί με τα Windows", L"", L"Εξοδος"}));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
 }

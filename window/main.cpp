@@ -4,6 +4,7 @@
 
 #include "window/Form1.h"
 #include "window/SingleInstance.h"
+#include "window/StartOptions.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     SingleInstance single;
@@ -12,7 +13,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     Form1 form(instance);
     if (!form.Create()) return 1;
     single.Publish(form.Handle());
-    form.Show(show_command);
+    if (startoptions::Parse(GetCommandLineW()).tray)
+        form.ShowInTray();
+    else
+        form.Show(show_command);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

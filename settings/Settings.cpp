@@ -8,7 +8,8 @@ namespace {
 template <DWORD N>
 bool ReadString(const wchar_t* key, const wchar_t* value, wchar_t (&text)[N]) {
     DWORD bytes = sizeof text;
-    return RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) == ERROR_SUCCESS;
+    return RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, text, &bytes) ==
+           ERROR_SUCCESS;
 }
 
 }  // namespace

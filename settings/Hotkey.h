@@ -19,8 +19,8 @@ using HotkeyText = wchar_t[HOTKEY_TEXT_CHARS];
 
 // Modifiers and one key joined by '+', in any case and order, blanks around
 // the names allowed; an empty text is no hotkey. Keys: A-Z, 0-9, F1-F24 and
-// the named keys (Space, Insert, ..., Pause). A key that types needs Ctrl,
-// Alt or Win, so that typing is never taken. False for anything else.
+// the named keys (Space, Insert, ..., Pause). Every key but F1-F24 needs
+// Ctrl, Alt or Win, so that typing is never taken. False for anything else.
 bool ParseHotkey(const wchar_t* text, Hotkey& hotkey);
 
 // The hotkey in the order Ctrl, Alt, Shift, Win, key; empty for no hotkey.

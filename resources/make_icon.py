@@ -1,28 +1,34 @@
 #!/usr/bin/env python3
-"""Write a 16x16, 16-colour .ico from the text pixel map (icon.txt).
+"""Write the program's icons from their text pixel maps.
 
-Usage: make_icon.py icon.txt out.ico
-Standard library only; the output depends on the map alone, so it is byte-for-byte stable.
+Usage: make_icon.py icon.txt out.ico [badge.txt]
+out.ico is the 16x16, 16-colour program icon. With a badge map, each of its
+fill lines also gives out-NAME.ico: the icon with the badge in its
+bottom-right corner, in 32-bit colour so that any fill colour shows exactly.
+Standard library only; the output depends on the maps alone, so it is
+byte-for-byte stable.
 """
+import os
 import struct
 import sys
 
 SIZE = 16
 
-# The classic Windows 16-colour palette; every map colour must be one of these.
+# The classic Windows 16-colour palette; every icon map colour must be one of these.
 PALETTE = [
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 ]
+FILL = "fill"
 
 
 def fail(msg):
     sys.exit("make_icon: " + msg)
 
 
-def read_map(path):
-    """Return (letter -> palette index or None for transparent, list of 16 rows)."""
-    legend, rows = {}, []
+def read_map(path, width=None, palette=True):
+    """Return (legend: letter -> RGB, None for transparent or FILL; fills: [(name, RGB)]; rows)."""
+    legend, fills, rows = {}, [], []
     with open(path, encoding="ascii") as f:
         for n, line in enumerate(f, 1):
             line = line.rstrip("\r\n")
@@ -32,59 +38,107 @@ def read_map(path):
                     if len(words) < 3 or len(words[1]) != 1:
                         fail("%s:%d: bad legend line" % (path, n))
                     ch, value = words[1], words[2]
-                    if value == "transparent":
-                        legend[ch] = None
+                    if value in ("transparent", FILL):
+                        legend[ch] = None if value == "transparent" else FILL
                     else:
                         rgb = int(value, 16)
-                        if rgb not in PALETTE:
+                        if palette and rgb not in PALETTE:
                             fail("%s:%d: %s is not in the 16-colour palette" % (path, n, value))
-                        legend[ch] = PALETTE.index(rgb)
+                        legend[ch] = rgb
+                elif words[:1] == ["fill:"]:
+                    if len(words) < 3:
+                        fail("%s:%d: bad fill line" % (path, n))
+                    fills.append((words[1], int(words[2], 16)))
             elif line.strip():
-                if len(line) != SIZE:
-                    fail("%s:%d: row must be %d characters" % (path, n, SIZE))
+                if len(line) != (width or len(line)) or (rows and len(line) != len(rows[0])):
+                    fail("%s:%d: rows must all be %d characters" % (path, n, width or len(rows[0])))
                 for ch in line:
                     if ch not in legend:
                         fail("%s:%d: '%s' is not in the legend" % (path, n, ch))
                 rows.append(line)
-    if len(rows) != SIZE:
-        fail("%s: need %d rows, found %d" % (path, SIZE, len(rows)))
-    return legend, rows
+    if width and len(rows) != width:
+        fail("%s: need %d rows, found %d" % (path, width, len(rows)))
+    return legend, fills, rows
 
 
-def build_ico(legend, rows):
-    xor_stride = SIZE // 2                 # 4 bits a pixel, 8 bytes: already a multiple of 4
-    and_stride = ((SIZE + 31) // 32) * 4   # 1 bit a pixel, rows padded to 32 bits
-    xor, mask = bytearray(), bytearray()
-    for line in reversed(rows):            # DIBs are stored bottom-up
-        row = bytearray(xor_stride)
-        bits = bytearray(and_stride)
-        for x, ch in enumerate(line):
-            index = legend[ch]
-            if index is None:
-                index = 0                  # transparent: black in XOR, set in AND
+def ico_file(image, colours, bits):
+    icondir = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, colours, 0, 1, bits, len(image), 6 + 16)
+    return icondir + entry + image
+
+
+def and_mask(pixels):
+    """1 bit a pixel, set where transparent; rows bottom-up, padded to 32 bits."""
+    stride = ((SIZE + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(pixels):
+        bits = bytearray(stride)
+        for x, rgb in enumerate(row):
+            if rgb is None:
                 bits[x // 8] |= 0x80 >> (x % 8)
-            row[x // 2] |= index << (4 if x % 2 == 0 else 0)
-        xor += row
         mask += bits
+    return mask
 
+
+def build_ico(pixels):
+    """The 16-colour icon of the program."""
+    xor = bytearray()
+    for row in reversed(pixels):          # DIBs are stored bottom-up
+        line = bytearray(SIZE // 2)       # 4 bits a pixel, 8 bytes: already a multiple of 4
+        for x, rgb in enumerate(row):
+            index = 0 if rgb is None else PALETTE.index(rgb)  # transparent: black in XOR, set in AND
+            line[x // 2] |= index << (4 if x % 2 == 0 else 0)
+        xor += line
+    mask = and_mask(pixels)
     header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0,
                          len(xor) + len(mask), 0, 0, 16, 0)
     palette = b"".join(struct.pack("<BBBB", c & 0xFF, (c >> 8) & 0xFF, c >> 16, 0)
                        for c in PALETTE)
-    image = header + palette + bytes(xor) + bytes(mask)
+    return ico_file(header + palette + bytes(xor) + bytes(mask), 16, 4)
 
-    icondir = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
-    return icondir + entry + image
+
+def build_ico32(pixels):
+    """A 32-bit icon: blue, green, red and alpha a pixel, opaque or transparent."""
+    bgra = bytearray()
+    for row in reversed(pixels):
+        for rgb in row:
+            bgra += b"\0\0\0\0" if rgb is None else struct.pack("<BBBB", rgb & 0xFF, (rgb >> 8) & 0xFF, rgb >> 16, 0xFF)
+    mask = and_mask(pixels)
+    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0,
+                         len(bgra) + len(mask), 0, 0, 0, 0)
+    return ico_file(header + bytes(bgra) + bytes(mask), 0, 32)
+
+
+def badged(pixels, legend, rows, fill):
+    """The icon's pixels with the badge over its bottom-right corner."""
+    out = [list(row) for row in pixels]
+    top, left = SIZE - len(rows), SIZE - len(rows[0])
+    for y, line in enumerate(rows):
+        for x, ch in enumerate(line):
+            value = legend[ch]
+            if value is not None:
+                out[top + y][left + x] = fill if value == FILL else value
+    return out
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def main(argv):
-    if len(argv) != 3:
-        fail("usage: make_icon.py icon.txt out.ico")
-    legend, rows = read_map(argv[1])
-    data = build_ico(legend, rows)
-    with open(argv[2], "wb") as f:
-        f.write(data)
+    if len(argv) not in (3, 4):
+        fail("usage: make_icon.py icon.txt out.ico [badge.txt]")
+    legend, _, rows = read_map(argv[1], SIZE)
+    pixels = [[legend[ch] for ch in line] for line in rows]
+    write(argv[2], build_ico(pixels))
+    if len(argv) == 4:
+        badge_legend, fills, badge_rows = read_map(argv[3], palette=False)
+        if not fills or not badge_rows or len(badge_rows) > SIZE or len(badge_rows[0]) > SIZE:
+            fail("%s: need fill lines and a badge of at most %d pixels a side" % (argv[3], SIZE))
+        stem = os.path.splitext(argv[2])[0]
+        for name, rgb in fills:
+            write("%s-%s.ico" % (stem, name), build_ico32(badged(pixels, badge_legend, badge_rows, rgb)))
 
 
 if __name__ == "__main__":

@@ -2,3 +2,7 @@
 #pragma once
 
 #define IDI_MAIN 1
+// The tray icon badged green, red and amber.
+#define IDI_PRESENT 2
+#define IDI_ABSENT 3
+#define IDI_LIBRARY 4

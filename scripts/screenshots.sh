@@ -46,12 +46,13 @@ for dpi in 96 120 144; do
     echo "docs/window-absent.png"
     (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
     # The tray icon is the last one at the right end of the taskbar; its menu
-    # opens just above it.
+    # opens just above it, to its left.
+    menu_area=424x150+600+618
     desktop
-    convert "$shot" -crop 320x110+704+658 +repage "$BUILD_DIR/before-menu.png"
+    convert "$shot" -crop "$menu_area" +repage "$BUILD_DIR/before-menu.png"
     xdotool mousemove 1012 756 click 3
     menu_open() {
-      desktop && convert "$shot" -crop 320x110+704+658 +repage "$DOCS/tray-menu.png" &&
+      desktop && convert "$shot" -crop "$menu_area" +repage "$DOCS/tray-menu.png" &&
         [ "$(compare -metric AE "$BUILD_DIR/before-menu.png" "$DOCS/tray-menu.png" null: 2>&1)" != 0 ]
     }
     wait_until 10 menu_open

@@ -18,7 +18,7 @@ protected:
     }
     // A new window in place of the old one.
     void Recreate() {
-        TearDown();
+        FormFixture::TearDown();
         form = std::make_unique<Form1>(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
         ASSERT_TRUE(form->Create());
         form->Show(ShowCommand());

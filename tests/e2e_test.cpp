@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include "window/Form1.h"
+#include "window/StartOptions.h"
 #include "window/Texts.h"
 
 namespace {
@@ -23,9 +24,9 @@ std::wstring LibraryPath() { return support::BinDir() + L"\\AVR309.dll"; }
 class EndToEnd : public testing::Test {
 protected:
     Program& Start(const std::wstring& exe = ProgramPath(), const std::wstring& dir = support::BinDir(),
-                   const std::vector<std::wstring>& env = {}) {
+                   const std::vector<std::wstring>& env = {}, const std::wstring& arguments = L"") {
         program.reset();  // one at a time: a second copy would only bring the first forward
-        program = std::make_unique<Program>(exe, dir, env);
+        program = std::make_unique<Program>(exe, dir, env, true, arguments);
         return *program;
     }
     std::wstring Status() const { return support::WindowText(program->Control(Form1::ID_TEXT1)); }
@@ -135,11 +136,11 @@ void Key(HWND target, UINT key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000000);
 }
 
-void Choose(const Program& program, UINT key) {
+void Choose(const Program& program, std::initializer_list<UINT> keys) {
     HWND popup = nullptr;
     PostMessageW(program.Window(), 2025, 0, WM_RBUTTONUP);
     ASSERT_TRUE(WaitFor([&] { return (popup = PopupOf(program.Id())) != nullptr; }));
-    Key(popup, key);
+    for (UINT key : keys) Key(popup, key);
     Key(popup, VK_RETURN);
 }
 
@@ -160,9 +161,9 @@ TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }));
         EXPECT_FALSE(IsIconic(window));
         if (ending == ExitFromThePopup) {
-            Choose(*program, VK_DOWN);  // the first item: open
+            Choose(*program, {VK_DOWN});  // the first item: open
             ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
-            Choose(*program, VK_UP);  // round to the last item: exit
+            Choose(*program, {VK_UP});  // round to the last item: exit
         } else {
             if (ending == CloseDuringASlowCall) {
                 box->delayMs = 1000;
@@ -173,6 +174,81 @@ TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
         EXPECT_EQ(program->WaitForExit(15000), 0u);
         EXPECT_FALSE(IconExists(window));
     }
+}
+
+void PressCtrlAltU() {
+    for (const BYTE key : {BYTE(VK_CONTROL), BYTE(VK_MENU), BYTE('U')}) keybd_event(key, 0, 0, 0);
+    for (const BYTE key : {BYTE('U'), BYTE(VK_MENU), BYTE(VK_CONTROL)}) keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+TEST_F(EndToEnd, TheTrayItemAndTheHotkeyEachSwitchOnceAndTheHotkeyNothingOffTheBus) {
+    Start();
+    const std::pair<bool, bool> menuAndOnBus[] = {{true, true}, {false, true}, {false, false}};
+    for (const auto& [menu, onBus] : menuAndOnBus) {
+        SCOPED_TRACE(menu ? "menu" : "hotkey");
+        box.Reset();
+        box->switchOnCommand = 0;
+        box->onBus = onBus;
+        ASSERT_TRUE(Shows(onBus ? texts::PRESENT : texts::ABSENT));
+        const LONG mark = box.Mark();
+        if (menu)
+            Choose(*program, {VK_DOWN, VK_DOWN});  // past open and the separator
+        else
+            PressCtrlAltU();
+        ASSERT_TRUE(!onBus || WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; }));
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(CountOf(standin::OP_GET_DATA_PORT_DIRECTION, mark), onBus ? 3 : 0) << "one sequence";
+        EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), onBus ? 3 : 0);
+    }
+}
+
+// The badge's colours at its centre: green, red, amber.
+constexpr COLORREF BADGE_PRESENT = RGB(0x00, 0xC0, 0x00), BADGE_ABSENT = RGB(0xE0, 0, 0),
+                   BADGE_LIBRARY = RGB(0xFF, 0xB0, 0);
+
+// On screen, the centre of the badge of the one icon in the notification
+// area. Wine's taskbar draws it at the right end, in a 2-pixel border.
+COLORREF BadgeOnScreen() {
+    RECT r = {};
+    GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &r);
+    HDC screen = GetDC(nullptr);
+    const int x = r.right - GetSystemMetrics(SM_CXSMICON) / 2 - 2 + 4, y = (r.top + r.bottom) / 2 + 4;
+    const COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+TEST(StartOptions, TrayIsAWholeWordInAnyCaseAfterTheProgramsPath) {
+    for (const wchar_t* line : {L"Varnosklen.exe /tray", L"\"C:\\Program Files\\Varnosklen\\Varnosklen.exe\" /TRAY",
+                                L"Varnosklen.exe  what\t/Tray ever"})
+        EXPECT_TRUE(startoptions::Parse(line).tray) << line;
+    for (const wchar_t* line : {L"Varnosklen.exe", L"/tray", L"", L"\"C:\\a /tray\\Varnosklen.exe\"",
+                                L"Varnosklen.exe /trayx -tray tray x/tray \"/tray\""})
+        EXPECT_FALSE(startoptions::Parse(line).tray) << line;
+}
+
+TEST_F(EndToEnd, StartedWithTrayOnlyItsIconShowsAndItWearsTheBoxsState) {
+    const struct {
+        LONG onBus, hideMask;  // a library problem is had on a new start
+        COLORREF badge;
+    } rows[] = {{1, 0, BADGE_PRESENT},
+                {0, 0, BADGE_ABSENT},
+                {1, 0, BADGE_PRESENT},
+                {1, 1 << standin::OP_SET_OUT_DATA_PORT, BADGE_LIBRARY}};
+    HWND window = nullptr;
+    bool seen = false;
+    for (const auto& row : rows) {
+        box->onBus = row.onBus;
+        box->hideMask = row.hideMask;
+        if (!window || row.hideMask) window = Start(ProgramPath(), support::BinDir(), {}, L"/tray").Window();
+        EXPECT_TRUE(WaitFor([&] {
+            seen = seen || IsWindowVisible(window);
+            return BadgeOnScreen() == row.badge;
+        })) << BadgeOnScreen();
+    }
+    EXPECT_FALSE(seen || IsWindowVisible(window)) << "the window never showed";
+    PostMessageW(window, 2025, 0, WM_LBUTTONUP);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; })) << "a click on the icon shows it";
 }
 
 HWND FocusOf(const Program& program) {

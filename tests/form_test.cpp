@@ -324,17 +324,20 @@ TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
     }
 }
 
-TEST_F(FormTest, EnterPressesTheButtonOnlyWhileItIsEnabled) {
-    const auto enter = [&] {
-        SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(form->Command1));
-    };
+TEST_F(FormTest, EnterTheTrayItemAndTheHotkeyPressOnlyWhileTheButtonIsEnabled) {
+    const MSG presses[] = {
+        {form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED), LPARAM(form->Command1)},
+        {form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0},
+        {form->Handle(), WM_HOTKEY, Form1::HOTKEY_ID, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'U')}};
     for (const bool onBus : {true, false}) {
         box->onBus = onBus;
         form->Timer1_Timer();
-        const LONG mark = box.Mark();
-        enter();
-        EXPECT_EQ(box.CallsSince(mark).size(), onBus ? 10u : 0u);
+        EXPECT_EQ(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_SWITCH), onBus) << "the item follows the button";
+        for (const auto& press : presses) {
+            const LONG mark = box.Mark();
+            SendMessageW(press.hwnd, press.message, press.wParam, press.lParam);
+            EXPECT_EQ(box.CallsSince(mark).size(), onBus ? 10u : 0u);
+        }
     }
 }
 

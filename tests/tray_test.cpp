@@ -1,5 +1,5 @@
-// The notification-area icon, its record, the hook on the window's messages
-// and the popup menu.
+// The notification-area icon, its record and badge, the hook on the window's
+// messages, the popup menu, the hotkey and the start with Windows.
 #include "FormFixture.h"
 
 #include <shellapi.h>
@@ -193,13 +193,100 @@ TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
 // A shell with no notification area.
 BOOL WINAPI RefuseIcon(DWORD, NOTIFYICONDATAA*) { return FALSE; }
 
-TEST_F(TrayTest, WithoutAnIconMinimisingKeepsTheWindowReachable) {
+TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
+    form.reset();  // its icon goes while the shell still answers
     APIStuff::ShellNotifyIcon = &RefuseIcon;
     Recreate();
-    APIStuff::ShellNotifyIcon = &Shell_NotifyIconA;
     SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsWindowVisible(form->Handle())) << "a hidden window without an icon could never come back";
     EXPECT_TRUE(IsIconic(form->Handle()));
+    form->ShowInTray();  // started at logon before the taskbar: the same
+    EXPECT_TRUE(IsWindowVisible(form->Handle()) && IsIconic(form->Handle()));
+    APIStuff::ShellNotifyIcon = &Shell_NotifyIconA;  // the taskbar is there now
+    EXPECT_TRUE(support::WaitFor([&] { return IconExists(form->Handle()); }, 8000));
+    EXPECT_FALSE(IsWindowVisible(form->Handle())) << "minimised, it moves to the tray with the icon";
+    EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
+}
+
+// Its colours are read on screen end to end.
+TEST_F(TrayTest, TheIconChangesWithTheBoxAndASteadyBoxCostsTheShellNothing) {
+    ShellCalls shell;
+    std::vector<uint32_t> shown = {uint32_t(uintptr_t(form->TrayIconHandle()))};
+    for (const LONG onBus : {1, 0, 1}) {
+        box->onBus = onBus;
+        shell.calls.clear();
+        for (int tick = 0; tick < 3; ++tick) form->Timer1_Timer();
+        ASSERT_EQ(shell.calls.size(), 1u) << "the change alone reaches the shell";
+        EXPECT_EQ(shell.calls[0].first, DWORD(NIM_MODIFY));
+        EXPECT_EQ(Le32(shell.calls[0].second, 12), uint32_t(NIF_ICON));
+        shown.push_back(Le32(shell.calls[0].second, 20));
+    }
+    EXPECT_TRUE(shown[0] != shown[1] && shown[1] != shown[2] && shown[0] != shown[2] && shown[1] == shown[3]);
+}
+
+TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
+    const std::tuple<DWORD, std::wstring, const wchar_t*> rows[] = {
+        {REG_NONE, L"", L"Ctrl+Alt+U"},  // no value at all
+        {REG_SZ, L"", L""},
+        {REG_SZ, L" shift + CTRL+f9 ", L"Ctrl+Shift+F9"},
+        {REG_SZ, L"Win+Alt+PageDown", L"Alt+Win+PageDown"},
+        {REG_SZ, L"Shift+F11", L"Shift+F11"},
+        {REG_DWORD, L"K", L"Ctrl+Alt+U"},
+        {REG_EXPAND_SZ, L"Ctrl+Shift+K", L"Ctrl+Alt+U"},
+        {REG_SZ, L"Ctrl+Shift+" + std::wstring(60, L' ') + L"K", L"Ctrl+Alt+U"},  // longer than any hotkey
+        {REG_SZ, L"Ctrl+Alt", L"Ctrl+Alt+U"},
+        {REG_SZ, L"Ctrl+K+L", L"Ctrl+Alt+U"},
+        {REG_SZ, L"Ctrl+Ctrl+K", L"Ctrl+Alt+U"},
+        {REG_SZ, L"Ctrl+F25", L"Ctrl+Alt+U"},
+        {REG_SZ, L"Shift+K", L"Ctrl+Alt+U"},  // it would take a capital from typing
+    };
+    wchar_t text[128] = {};
+    for (const auto& [type, value, shown] : rows) {
+        SCOPED_TRACE(testing::Message() << type << " \"" << value << "\"");
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+        if (type != REG_NONE)
+            RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Hotkey", type, value.c_str(),
+                            DWORD(value.size() * 2 + 2));
+        Recreate();
+        GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_SWITCH, text, 128, MF_BYCOMMAND);
+        EXPECT_EQ(text, texts::COMMAND1 + std::wstring(*shown ? L"\t" : L"") + shown);
+        HKEY key = nullptr;
+        EXPECT_TRUE(type != REG_NONE || RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Varnosklen", 0, KEY_READ, &key) ==
+                                            ERROR_FILE_NOT_FOUND)
+            << "defaults are not written";
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+    form.reset();
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'U')) << "as another program holds it";
+    Recreate();
+    UnregisterHotKey(nullptr, 1);
+    GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_SWITCH, text, 128, MF_BYCOMMAND);
+    EXPECT_STREQ(text, texts::COMMAND1) << "taken: no hotkey";
+}
+
+TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndWritesOrRemovesIt) {
+    const wchar_t* run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::wstring mine = L"\"" + support::BinDir() + L"\\tray_test.exe\" /tray", none = L"(none)";
+    const std::pair<std::wstring, std::wstring> beforeAndAfter[] = {{none, mine},
+                                                                    {mine, none},
+                                                                    {L"\"C:\\Elsewhere\\Varnosklen.exe\" /tray", mine},
+                                                                    {mine.substr(0, mine.size() - 6), mine}};
+    for (const auto& [before, after] : beforeAndAfter) {
+        SCOPED_TRACE(before);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
+        if (before != none)
+            RegSetKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen", REG_SZ, before.c_str(),
+                            DWORD(before.size() * 2 + 2));
+        SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(form->mnuTray), 0);
+        const UINT state = GetMenuState(form->mnuTray, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, MF_BYCOMMAND);
+        EXPECT_EQ((state & MF_CHECKED) != 0, before == mine);
+        SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, 0);
+        wchar_t written[1024] = L"(none)";
+        DWORD bytes = sizeof written;
+        RegGetValueW(HKEY_CURRENT_USER, run, L"Varnosklen", RRF_RT_REG_SZ, nullptr, written, &bytes);
+        EXPECT_EQ(written, after);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
 }
 
 HWND OpenPopup() {
@@ -243,7 +330,7 @@ void RightClick(HWND popup, UINT item) {
     Press(popup, VK_ESCAPE);
 }
 
-TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
+TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     std::vector<std::wstring> items;
     InPopup inside([&](HWND popup) {
         HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
@@ -255,7 +342,9 @@ TEST_F(TrayTest, ARightClickPopsUpOpenAndExitAndPostsANullMessageAfter) {
         EndMenu();
     });
     SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
-    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"Εξοδος"}));
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
+                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
+                                                L"Εκκίνηση μαζί με τα Windows", L"", L"Εξοδος"}));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
 }

@@ -25,21 +25,6 @@ BOOL Notify(DWORD message) {
     return ShellNotifyIcon(message, reinterpret_cast<NOTIFYICONDATAA*>(bytes.data()));
 }
 
-void AddTrayIcon() {
-    TrayIconData.uFlags = tray::FLAGS_ADD;
-    TrayIconShown = Notify(NIM_ADD) != FALSE;
-}
-
-// The taskbar came back (Explorer restarted): without the icon a hidden window
-// could never be shown again.
-void RestoreTrayIcon() {
-    AddTrayIcon();
-    TrayIconData.uFlags = tray::FLAGS_TIP;
-    // The add fails when the icon outlived the announcement; then this finds it.
-    const bool tipped = Notify(NIM_MODIFY) != FALSE;
-    TrayIconShown = TrayIconShown || tipped;
-}
-
 // A copy run as administrator hears nothing from an Explorer running at a
 // lower level unless it lets the announcement through; looked up, as only
 // Windows 7 and later have it.
@@ -57,6 +42,35 @@ void CallSetTrayMenuItems(int16_t state) { TrayForm->SetTrayMenuItems(state); }
 void HideForm() {
     ShowWindow(FormHandle(), SW_HIDE);
     CallSetTrayMenuItems(WINDOW_STATE_MINIMISED);
+}
+
+void AddTrayIcon() {
+    TrayIconData.uFlags = tray::FLAGS_ADD;
+    TrayIconShown = Notify(NIM_ADD) != FALSE;
+}
+
+// At logon the taskbar may come after the program: without an icon the add is
+// tried again on a slow timer of its own; with one, nothing runs.
+void RetryWhileNoIcon() {
+    if (TrayIconShown)
+        KillTimer(FormHandle(), TRAY_RETRY_TIMER_ID);
+    else
+        SetTimer(FormHandle(), TRAY_RETRY_TIMER_ID, TRAY_RETRY_MS, nullptr);
+}
+
+// The taskbar came back (Explorer restarted) or a retry is due: without the
+// icon a hidden window could never be shown again.
+void RestoreTrayIcon() {
+    const bool hadIcon = TrayIconShown;
+    AddTrayIcon();
+    TrayIconData.uFlags = tray::FLAGS_TIP;
+    // The add fails when the icon outlived the announcement; then this finds it.
+    const bool tipped = Notify(NIM_MODIFY) != FALSE;
+    TrayIconShown = TrayIconShown || tipped;
+    RetryWhileNoIcon();
+    // Minimised while there was no icon: now minimising means the tray.
+    HWND hwnd = FormHandle();
+    if (!hadIcon && TrayIconShown && IsIconic(hwnd) && IsWindowVisible(hwnd)) HideForm();
 }
 
 void ShowHiddenForm() {
@@ -113,11 +127,19 @@ void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
     TrayIconData.hIcon = HandleValue(form.TrayIconHandle());
     TrayIconData.uCallbackMessage = tray::TRAY_CALLBACK_MESSAGE;
     AddTrayIcon();
+    RetryWhileNoIcon();
 }
 
 void SetTrayTip(const wchar_t* text) {
     TrayIconData.szTip = tray::MakeTipField(text, CP_ACP);
     TrayIconData.uFlags = tray::FLAGS_TIP;
+    Notify(NIM_MODIFY);
+}
+
+void SetTrayIcon(HICON icon) {
+    TrayIconData.hIcon = HandleValue(icon);
+    if (!TrayIconShown) return;
+    TrayIconData.uFlags = tray::FLAGS_ICON;
     Notify(NIM_MODIFY);
 }
 
@@ -145,6 +167,10 @@ LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPara
             return 0;
         }
         return PassOn(hWnd, msg, wParam, lParam);
+    }
+    if (msg == WM_TIMER && wParam == TRAY_RETRY_TIMER_ID) {
+        RestoreTrayIcon();
+        return 0;
     }
     if (msg == WM_SYSCOMMAND) {
         if (wParam == SC_MINIMIZE && TrayIconShown) {

@@ -23,12 +23,18 @@ extern tray::TrayIconRecord TrayIconData;
 using NotifyIconFunction = BOOL(WINAPI*)(DWORD message, NOTIFYICONDATAA* data);
 extern NotifyIconFunction ShellNotifyIcon;
 // Whether the shell took the icon. Without one, minimising must not hide the
-// window, or nothing could bring it back.
+// window, or nothing could bring it back; the add is tried again every
+// TRAY_RETRY_MS until the shell takes it.
 extern bool TrayIconShown;
+inline constexpr UINT_PTR TRAY_RETRY_TIMER_ID = 0x7A1;
+inline constexpr UINT TRAY_RETRY_MS = 2000;
 
 // Hooks the window's messages and adds its icon (without a tip yet).
 void InstallTrayHook(tray::TrayHost& form, HMENU menu);
 void SetTrayTip(const wchar_t* text);
+// Another picture for the icon; the shell hears of it only when there is an
+// icon to change, and a later add brings it.
+void SetTrayIcon(HICON icon);
 void RemoveTrayIcon();
 
 LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

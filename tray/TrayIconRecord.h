@@ -18,6 +18,7 @@ inline constexpr size_t TIP_MAX_BYTES = TIP_FIELD_SIZE - 1;  // room for the NUL
 
 inline constexpr uint32_t FLAGS_ADD = NIF_MESSAGE | NIF_ICON;  // 3
 inline constexpr uint32_t FLAGS_TIP = NIF_TIP;                 // 4
+inline constexpr uint32_t FLAGS_ICON = NIF_ICON;               // 2
 inline constexpr uint32_t FLAGS_DELETE = 0;
 
 using TipField = std::array<char, TIP_FIELD_SIZE>;

@@ -5,11 +5,13 @@
 #include "device/module1.h"
 #include "remote/Link.h"
 #include "resources/resource_ids.h"
+#include "settings/Settings.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
 #include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
+#include "window/StartOptions.h"
 #include "window/Texts.h"
 
 namespace {
@@ -35,8 +37,19 @@ bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     return RegisterClassExW(&cls) != 0;
 }
 
-HICON LoadMainIcon(HINSTANCE instance, int size) {
-    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, size, size, 0));
+// The tray's icons, by TrayBadge: the plain one until the first probe.
+constexpr WORD TRAY_ICON_IDS[] = {IDI_MAIN, IDI_PRESENT, IDI_ABSENT, IDI_LIBRARY};
+static_assert(sizeof TRAY_ICON_IDS / sizeof TRAY_ICON_IDS[0] == static_cast<size_t>(TrayBadge::Count));
+
+HICON LoadIconOfSize(HINSTANCE instance, WORD id, int size) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+}
+
+// How Windows is to start this very executable at logon.
+bool StartCommand(settings::Command& command) {
+    wchar_t path[settings::COMMAND_CHARS];
+    const DWORD length = GetModuleFileNameW(nullptr, path, settings::COMMAND_CHARS);
+    return length && length < settings::COMMAND_CHARS && settings::MakeCommand(path, startoptions::TRAY, command);
 }
 
 }  // namespace
@@ -58,11 +71,14 @@ bool Form1::Create() {
         return false;
     }
     dpi_ = layout::DpiOfWindow(hwnd_);
-    trayIcon_.reset(LoadMainIcon(instance_, GetSystemMetrics(SM_CXSMICON)));
+    for (size_t badge = 0; badge < sizeof TRAY_ICON_IDS / sizeof TRAY_ICON_IDS[0]; ++badge)
+        trayIcons_[badge].reset(LoadIconOfSize(instance_, TRAY_ICON_IDS[badge], GetSystemMetrics(SM_CXSMICON)));
     CreateControls();
     layout::PlaceWindow(hwnd_, nullptr, ApplyDpi(), dpi_);
 
-    mnuTray = trayMenu_.Create();
+    settings::HotkeyText hotkey;
+    RegisterSwitchHotkey(hotkey);
+    mnuTray = trayMenu_.Create(hotkey);
     SetTimer(hwnd_, TIMER1_ID, TIMER1_INTERVAL_MS, nullptr);
     Form_Load();
     return true;
@@ -72,6 +88,27 @@ void Form1::Show(int show_command) {
     ShowWindow(hwnd_, show_command);
     UpdateWindow(hwnd_);
     SetFocus(focus_);
+}
+
+// Before the taskbar exists (at logon) there is no icon yet: the window waits
+// minimised, without taking the focus, and moves to the tray once a retry
+// adds the icon.
+void Form1::ShowInTray() {
+    if (!APIStuff::TrayIconShown) {
+        ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);
+        return;
+    }
+    int16_t hidden = APIStuff::WINDOW_STATE_MINIMISED;
+    SetTrayMenuItems(hidden);
+}
+
+// The switch from anywhere. None set, or a combination another program holds,
+// leaves the program without one, and the menu shows none.
+void Form1::RegisterSwitchHotkey(settings::HotkeyText& text) {
+    const settings::Hotkey hotkey = settings::ReadHotkey();
+    text[0] = L'\0';
+    if (hotkey.key && RegisterHotKey(hwnd_, HOTKEY_ID, hotkey.modifiers | MOD_NOREPEAT, hotkey.key))
+        settings::FormatHotkey(hotkey, text);
 }
 
 HWND Form1::CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style, UINT id) {
@@ -104,8 +141,8 @@ SIZE Form1::ApplyDpi() {
                                             sizeof LONGEST_STATUS_TEXTS / sizeof LONGEST_STATUS_TEXTS[0]);
     InvalidateRect(hwnd_, nullptr, TRUE);
 
-    smallIcon_.reset(LoadMainIcon(instance_, layout::SmallIconSize(dpi_)));
-    bigIcon_.reset(LoadMainIcon(instance_, layout::BigIconSize(dpi_)));
+    smallIcon_.reset(LoadIconOfSize(instance_, IDI_MAIN, layout::SmallIconSize(dpi_)));
+    bigIcon_.reset(LoadIconOfSize(instance_, IDI_MAIN, layout::BigIconSize(dpi_)));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     return {layout::TwipsToPixels(layout::CLIENT_WIDTH_TWIPS, dpi_), clientHeight};
@@ -140,6 +177,8 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
     case WM_DEVICE_WORK_WAITING: return OnDeviceWorkWaiting();
     case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
+    case WM_HOTKEY: return OnHotKey(wParam);
+    case WM_INITMENUPOPUP: return OnInitMenuPopup(wParam);
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -157,8 +196,7 @@ LRESULT Form1::OnCommand(WPARAM wParam, LPARAM lParam) {
     const UINT code = HIWORD(wParam);
     const bool fromMenu = lParam == 0;
     if (id == ID_COMMAND1 && code == BN_CLICKED) {
-        // Enter reaches here too; it must not press a disabled button.
-        if (IsWindowEnabled(Command1)) Command1_Click();
+        SwitchIfEnabled();  // Enter reaches here too
     } else if (id == ID_LABEL2 && code == STN_CLICKED && !fromMenu) {
         Label2_Click();
     } else if (fromMenu && id == ID_MNU_TRAY_RESTORE) {
@@ -167,6 +205,10 @@ LRESULT Form1::OnCommand(WPARAM wParam, LPARAM lParam) {
         mnuTrayClose_Click();
     } else if (fromMenu && id == ID_MNU_TRAY_MINIMIZE) {
         mnuTrayMinimize_Click();
+    } else if (fromMenu && id == ID_MNU_TRAY_SWITCH) {
+        SwitchIfEnabled();
+    } else if (fromMenu && id == ID_MNU_TRAY_START_WITH_WINDOWS) {
+        mnuTrayStartWithWindows_Click();
     }
     return 0;
 }
@@ -232,8 +274,23 @@ LRESULT Form1::OnDeviceChange(WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, WM_DEVICECHANGE, wParam, lParam);
 }
 
+LRESULT Form1::OnHotKey(WPARAM id) {
+    if (id == HOTKEY_ID) SwitchIfEnabled();
+    return 0;
+}
+
+// The check mark says what the registry says now, whoever changed it since.
+LRESULT Form1::OnInitMenuPopup(WPARAM wParam) {
+    if (reinterpret_cast<HMENU>(wParam) != mnuTray) return 0;
+    settings::Command command;
+    trayMenu_.SetItemChecked(ID_MNU_TRAY_START_WITH_WINDOWS,
+                             StartCommand(command) && settings::StartsWithWindows(command));
+    return 0;
+}
+
 LRESULT Form1::OnDestroy() {
     KillTimer(hwnd_, TIMER1_ID);
+    UnregisterHotKey(hwnd_, HOTKEY_ID);
     return 0;
 }
 
@@ -262,7 +319,18 @@ void Form1::ShowStatus(const StatusView& view) {
     const bool enabled = IsWindowEnabled(Command1) != FALSE;
     if (view.button != ButtonChange::Keep && enabled != (view.button == ButtonChange::Enable)) {
         EnableWindow(Command1, !enabled);
+        trayMenu_.SetItemEnabled(ID_MNU_TRAY_SWITCH, !enabled);
     }
+    // Only a change reaches the shell: a steady box costs it nothing.
+    if (view.badge != shownBadge_) {
+        shownBadge_ = view.badge;
+        APIStuff::SetTrayIcon(TrayIconHandle());
+    }
+}
+
+// The button, its tray item and the hotkey: none may press a disabled button.
+void Form1::SwitchIfEnabled() {
+    if (IsWindowEnabled(Command1)) Command1_Click();
 }
 
 // ---------------------------------------------------------------------------
@@ -347,6 +415,14 @@ void Form1::mnuTrayRestore_Click() {
 void Form1::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
 
 void Form1::mnuTrayMinimize_Click() { ShowWindow(hwnd_, SW_MINIMIZE); }
+
+// Checked, the item removes the start; unchecked, it writes this executable's,
+// also over a start of a copy elsewhere.
+void Form1::mnuTrayStartWithWindows_Click() {
+    settings::Command command;
+    if (!StartCommand(command)) return;
+    settings::SetStartWithWindows(settings::StartsWithWindows(command) ? nullptr : &command);
+}
 
 void Form1::SetTrayMenuItems(int16_t& window_state) {
     if (window_state == APIStuff::WINDOW_STATE_MINIMISED) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/Scoped.h"
+#include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
 #include "window/StatusBox.h"
 #include "window/TrayMenu.h"
@@ -24,6 +25,8 @@ public:
     // not shown yet. False when the window could not be created.
     bool Create();
     void Show(int show_command);
+    // Started with Windows: the icon alone, the window unseen.
+    void ShowInTray();
     HWND Handle() const { return hwnd_; }
     // Whether a window, of any process, is a Form1.
     static bool IsForm1(HWND window);
@@ -31,7 +34,7 @@ public:
     // Tray integration.
     void SetTrayMenuItems(int16_t& window_state) override;
     HWND TrayWindowHandle() const override { return hwnd_; }
-    HICON TrayIconHandle() const override { return trayIcon_.get(); }
+    HICON TrayIconHandle() const override { return trayIcons_[static_cast<int>(shownBadge_)].get(); }
     int16_t ReadLastState() const override { return LastState; }
 
     // A window state to restore; nothing in the program assigns it.
@@ -60,6 +63,9 @@ public:
     static constexpr UINT ID_MNU_TRAY_RESTORE = TrayMenu::ID_RESTORE;
     static constexpr UINT ID_MNU_TRAY_CLOSE = TrayMenu::ID_CLOSE;
     static constexpr UINT ID_MNU_TRAY_MINIMIZE = TrayMenu::ID_MINIMIZE;
+    static constexpr UINT ID_MNU_TRAY_SWITCH = TrayMenu::ID_SWITCH;
+    static constexpr UINT ID_MNU_TRAY_START_WITH_WINDOWS = TrayMenu::ID_START_WITH_WINDOWS;
+    static constexpr int HOTKEY_ID = 1;
     static constexpr UINT_PTR TIMER1_ID = 1;
     static constexpr UINT TIMER1_INTERVAL_MS = 100;
 
@@ -71,6 +77,7 @@ public:
     void mnuTrayRestore_Click();
     void mnuTrayClose_Click();
     void mnuTrayMinimize_Click();
+    void mnuTrayStartWithWindows_Click();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -88,6 +95,9 @@ private:
     void CheckDevice();
     void SendSwitchCommand();
     void ShowStatus(const StatusView& view);
+    void SwitchIfEnabled();
+    // Registers the hotkey of the settings; its text, empty when there is none.
+    void RegisterSwitchHotkey(settings::HotkeyText& text);
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -99,6 +109,8 @@ private:
     LRESULT OnSettingChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnCopyData(HWND reply_to, const COPYDATASTRUCT* data);
+    LRESULT OnHotKey(WPARAM id);
+    LRESULT OnInitMenuPopup(WPARAM wParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -113,7 +125,9 @@ private:
     int pressesWaiting_ = 0;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
 
-    common::ScopedIcon trayIcon_;  // the notification area's size, whatever the window's DPI
+    // By TrayBadge, at the notification area's size, whatever the window's DPI.
+    common::ScopedIcon trayIcons_[static_cast<int>(TrayBadge::Count)];
+    TrayBadge shownBadge_ = TrayBadge::None;
     common::ScopedIcon smallIcon_;
     common::ScopedIcon bigIcon_;
     common::ScopedFont font_;

@@ -1,19 +1,22 @@
-// What the command line asks of Varnosklen.exe. Text it does not know is
-// ignored, as it always has been.
+// What the command line asks of a start. Words it does not know are ignored,
+// as they always were.
 #pragma once
 
-#include <windows.h>
+namespace startoptions {
+
+// Started with Windows: straight into the notification area, the window unseen.
+inline constexpr wchar_t TRAY[] = L"/tray";
+// For shortcuts and launchers: switch as varnosklen-cli does, open no window,
+// end with its exit code.
+inline constexpr wchar_t SWITCH[] = L"/switch";
 
 struct StartOptions {
-    // "/switch": switch as varnosklen-cli does, open no window, end with its exit code.
+    bool tray = false;
     bool switchOnly = false;
 };
 
-// argv[0] is the program itself.
-inline StartOptions ParseStartOptions(int argc, const wchar_t* const* argv) {
-    StartOptions options;
-    for (int i = 1; i < argc; ++i) {
-        if (CompareStringOrdinal(argv[i], -1, L"/switch", -1, TRUE) == CSTR_EQUAL) options.switchOnly = true;
-    }
-    return options;
-}
+// The whole command line, the program's own path first; options are whole
+// words in any case.
+StartOptions Parse(const wchar_t* command_line);
+
+}  // namespace startoptions

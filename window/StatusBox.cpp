@@ -11,7 +11,7 @@ namespace {
 
 StatusView LibraryView(DeviceState state) {
     return {state == DeviceState::LibraryMissing ? texts::LIBRARY_MISSING : texts::LIBRARY_INCOMPLETE, colours::ABSENT,
-            ButtonChange::Disable};
+            ButtonChange::Disable, TrayBadge::LibraryProblem};
 }
 
 // A multi-line edit asks for every key, Tab and Enter too; the read-only
@@ -26,16 +26,16 @@ LRESULT CALLBACK StatusBoxKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 StatusView PollView(DeviceState state) {
     switch (state) {
-    case DeviceState::Present: return {texts::PRESENT, colours::PRESENT, ButtonChange::Enable};
-    case DeviceState::Absent: return {texts::ABSENT, colours::ABSENT, ButtonChange::Disable};
+    case DeviceState::Present: return {texts::PRESENT, colours::PRESENT, ButtonChange::Enable, TrayBadge::Present};
+    case DeviceState::Absent: return {texts::ABSENT, colours::ABSENT, ButtonChange::Disable, TrayBadge::Absent};
     default: return LibraryView(state);
     }
 }
 
 StatusView PressView(DeviceState state) {
     switch (state) {
-    case DeviceState::Present: return {texts::SHORT_PRESENT, colours::PRESENT, ButtonChange::Keep};
-    case DeviceState::Absent: return {texts::SHORT_ABSENT, colours::ABSENT, ButtonChange::Keep};
+    case DeviceState::Present: return {texts::SHORT_PRESENT, colours::PRESENT, ButtonChange::Keep, TrayBadge::Present};
+    case DeviceState::Absent: return {texts::SHORT_ABSENT, colours::ABSENT, ButtonChange::Keep, TrayBadge::Absent};
     default: return LibraryView(state);
     }
 }

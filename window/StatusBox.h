@@ -8,14 +8,17 @@
 #include "device/SwitchCommand.h"
 
 enum class ButtonChange { Enable, Disable, Keep };
+// The state on the tray icon: none before the first probe.
+enum class TrayBadge { None, Present, Absent, LibraryProblem, Count };
 
 struct StatusView {
     const wchar_t* text;
     COLORREF colour;
     ButtonChange button;
+    TrayBadge badge;
 };
 
-// The poll's long texts; the button follows the box.
+// The poll's long texts; the button and the badge follow the box.
 StatusView PollView(device::DeviceState state);
 // A press's short texts; the button is left as it is. A library that cannot
 // be used reads as it does for the poll.

@@ -34,6 +34,8 @@ inline constexpr wchar_t LIBRARY_INCOMPLETE[] = L" Η βιβλιοθήκη AVR30
 inline constexpr wchar_t MNU_TRAY[] = L"popup";
 inline constexpr wchar_t MNU_TRAY_RESTORE[] = L"Ανοιγμα του Varnosklen";
 inline constexpr wchar_t MNU_TRAY_CLOSE[] = L"Εξοδος";
+// The switch item has the button's caption, COMMAND1.
+inline constexpr wchar_t MNU_TRAY_START_WITH_WINDOWS[] = L"Εκκίνηση μαζί με τα Windows";
 inline constexpr wchar_t TRAY_TIP[] = L"<Varnosklen>. Κάντε κλίκ εδώ, για εμφάνιση του προγράμματος";
 
 }  // namespace texts

@@ -1,5 +1,5 @@
 // The tray's popup menu mnuTray: a menu of the window that is never shown as
-// a menu bar, its items and their enabled states.
+// a menu bar, its items and their enabled and checked states.
 #pragma once
 
 #include <windows.h>
@@ -11,13 +11,17 @@ public:
     static constexpr UINT ID_RESTORE = 201;
     static constexpr UINT ID_CLOSE = 202;
     static constexpr UINT ID_MINIMIZE = 203;
+    static constexpr UINT ID_SWITCH = 204;
+    static constexpr UINT ID_START_WITH_WINDOWS = 205;
 
-    // Builds the menu bar holding the popup; returns the popup.
-    HMENU Create();
+    // Builds the menu bar holding the popup; returns the popup. The switch
+    // item shows the hotkey in force, if any, at its right.
+    HMENU Create(const wchar_t* hotkey_text);
     HMENU Popup() const { return popup_; }
 
     void SetItemEnabled(UINT item, bool enabled);
     bool IsItemEnabled(UINT item) const;
+    void SetItemChecked(UINT item, bool checked);
 
 private:
     common::ScopedMenu bar_;  // owns the popup; never attached, so no menu bar shows

@@ -1,7 +1,6 @@
 // Varnosklen: shows whether the USB sharing switch is on the bus and sends it
 // the command that passes the line through to the shared peripheral.
 #include <windows.h>
-#include <shellapi.h>
 
 #include "common/Scoped.h"
 #include "remote/Operations.h"
@@ -13,12 +12,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // Nothing is loaded from the current folder: neither the device library
     // (its search leaves that folder out) nor anything the library needs.
     SetDllDirectoryW(L"");
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const StartOptions options = ParseStartOptions(argv ? argc : 0, argv);
-    LocalFree(argv);
-    // For shortcuts and launchers: through the running copy if there is one,
-    // and never a window of its own.
+    const startoptions::StartOptions options = startoptions::Parse(GetCommandLineW());
+    // Through the running copy if there is one, and never a window of its own.
     if (options.switchOnly) return remote::ExitCode(remote::Switch().state);
 
     SingleInstance single;
@@ -32,7 +27,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     Form1 form(instance);
     if (!form.Create()) return 1;
     single.Publish(form.Handle());
-    form.Show(show_command);
+    if (options.tray)
+        form.ShowInTray();
+    else
+        form.Show(show_command);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

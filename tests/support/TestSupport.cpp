@@ -189,9 +189,9 @@ HWND FindProcessWindow(DWORD process_id, const wchar_t* caption) {
 }
 
 Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env,
-                 bool wait_for_window) {
+                 bool wait_for_window, const std::wstring& arguments) {
     STARTUPINFOW startup = {sizeof startup};
-    std::wstring command = L"\"" + exe + L"\"";
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
     std::wstring env = EnvironmentBlock(extra_env);
     if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
                         working_dir.c_str(), &startup, &process_)) {

@@ -58,9 +58,9 @@ private:
 class Program {
 public:
     // Starts exe in working_dir with the environment of this test plus extra
-    // (entries "NAME=value"); waits for its window unless told not to.
+    // (entries "NAME=value") and the arguments; waits for its window unless told not to.
     Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {},
-            bool wait_for_window = true);
+            bool wait_for_window = true, const std::wstring& arguments = L"");
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;

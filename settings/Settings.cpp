@@ -1,0 +1,45 @@
+#include "settings/Settings.h"
+
+namespace settings {
+
+namespace {
+
+// A string value, whole and NUL-terminated, or false.
+template <DWORD N>
+bool ReadString(const wchar_t* key, const wchar_t* value, wchar_t (&text)[N]) {
+    DWORD bytes = sizeof text;
+    return RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, text, &bytes) ==
+           ERROR_SUCCESS;
+}
+
+}  // namespace
+
+Hotkey ReadHotkey() {
+    HotkeyText text = {};
+    Hotkey hotkey = NO_HOTKEY;
+    if (!ReadString(SETTINGS_KEY, HOTKEY_VALUE, text) || !ParseHotkey(text, hotkey)) return DEFAULT_HOTKEY;
+    return hotkey;
+}
+
+bool MakeCommand(const wchar_t* program, const wchar_t* options, Command& command) {
+    const int length = lstrlenW(program) + lstrlenW(options) + 3;  // two quotes and a blank
+    if (length >= static_cast<int>(COMMAND_CHARS)) return false;
+    command[0] = L'\0';
+    const wchar_t* const parts[] = {L"\"", program, L"\" ", options};
+    for (const wchar_t* part : parts) lstrcatW(command, part);
+    return true;
+}
+
+bool StartsWithWindows(const Command& command) {
+    Command written = {};
+    return ReadString(RUN_KEY, RUN_VALUE, written) &&
+           CompareStringOrdinal(written, -1, command, -1, TRUE) == CSTR_EQUAL;
+}
+
+bool SetStartWithWindows(const Command* command) {
+    if (!command) return RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE) == ERROR_SUCCESS;
+    const DWORD bytes = static_cast<DWORD>((lstrlenW(*command) + 1) * sizeof(wchar_t));
+    return RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE, REG_SZ, *command, bytes) == ERROR_SUCCESS;
+}
+
+}  // namespace settings

@@ -1,0 +1,35 @@
+// What the program keeps in the registry of the user: its own settings under
+// HKCU\Software\Varnosklen, read and never written unless the user changes
+// one, and its start with Windows under HKCU\...\CurrentVersion\Run.
+#pragma once
+
+#include <windows.h>
+
+#include "settings/Hotkey.h"
+
+namespace settings {
+
+inline constexpr wchar_t SETTINGS_KEY[] = L"Software\\Varnosklen";
+inline constexpr wchar_t HOTKEY_VALUE[] = L"Hotkey";
+inline constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t RUN_VALUE[] = L"Varnosklen";
+
+// The hotkey setting (a string). Absent, of another type, too long for any
+// hotkey or not one: the default.
+Hotkey ReadHotkey();
+
+// Room for the Run command of a program in a long path.
+inline constexpr DWORD COMMAND_CHARS = 1024;
+using Command = wchar_t[COMMAND_CHARS];
+
+// The command that starts a program with its options: its path quoted.
+// False when it would not fit.
+bool MakeCommand(const wchar_t* program, const wchar_t* options, Command& command);
+
+// Whether Windows starts exactly this command at logon; another program's
+// path, or ours with other options, is not.
+bool StartsWithWindows(const Command& command);
+// Writes the command to start at logon, or removes ours (null).
+bool SetStartWithWindows(const Command* command);
+
+}  // namespace settings

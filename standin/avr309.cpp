@@ -48,20 +48,38 @@ void hideExports(HMODULE module, uint32_t mask) {
     }
 }
 
+// user32, loaded only for the faults and the watching that need it: like a
+// device's library, the stand-in costs a process that merely probes no more
+// than the library itself.
+struct User32 {
+    HMODULE module = LoadLibraryW(L"user32.dll");
+    template <typename Function>
+    Function Get(const char* name) const {
+        return reinterpret_cast<Function>(GetProcAddress(module, name));
+    }
+    decltype(&SendMessageTimeoutW) sendTimeout = Get<decltype(&SendMessageTimeoutW)>("SendMessageTimeoutW");
+    decltype(&InternalGetWindowText) internalText = Get<decltype(&InternalGetWindowText)>("InternalGetWindowText");
+    decltype(&PeekMessageW) peek = Get<decltype(&PeekMessageW)>("PeekMessageW");
+    decltype(&TranslateMessage) translate = Get<decltype(&TranslateMessage)>("TranslateMessage");
+    decltype(&DispatchMessageW) dispatch = Get<decltype(&DispatchMessageW)>("DispatchMessageW");
+    decltype(&PostQuitMessage) postQuit = Get<decltype(&PostQuitMessage)>("PostQuitMessage");
+    decltype(&MsgWaitForMultipleObjects) wait = Get<decltype(&MsgWaitForMultipleObjects)>("MsgWaitForMultipleObjects");
+};
+
+const User32& user32() {
+    static const User32 loaded;
+    return loaded;
+}
+
 // The watched window may belong to a thread that is waiting for this very
 // call, so ask with a timeout and fall back to the text Windows keeps itself.
-// user32 is loaded only for this: like a device's library, the stand-in costs
-// a process that merely probes no more than the library itself.
 void snapshotText(HWND window, wchar_t* out) {
-    static const HMODULE user32 = LoadLibraryW(L"user32.dll");
-    static const auto sendTimeout =
-        reinterpret_cast<decltype(&SendMessageTimeoutW)>(GetProcAddress(user32, "SendMessageTimeoutW"));
-    static const auto internalText =
-        reinterpret_cast<decltype(&InternalGetWindowText)>(GetProcAddress(user32, "InternalGetWindowText"));
+    const User32& u = user32();
     DWORD_PTR copied = 0;
-    if (!sendTimeout || !internalText) return;
-    if (!sendTimeout(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out), SMTO_ABORTIFHUNG, 200, &copied))
-        internalText(window, out, SNAPSHOT_CHARS);
+    if (!u.sendTimeout || !u.internalText) return;
+    if (!u.sendTimeout(window, WM_GETTEXT, SNAPSHOT_CHARS, reinterpret_cast<LPARAM>(out), SMTO_ABORTIFHUNG, 200,
+                       &copied))
+        u.internalText(window, out, SNAPSHOT_CHARS);
     out[SNAPSHOT_CHARS - 1] = 0;
 }
 
@@ -70,21 +88,22 @@ void snapshotText(HWND window, wchar_t* out) {
 // Calls made from inside those messages do not pump again.
 void pumpMessages(DWORD ms) {
     static bool pumping = false;
-    if (pumping) return;
+    const User32& u = user32();
+    if (pumping || !u.peek || !u.translate || !u.dispatch || !u.postQuit || !u.wait) return;
     pumping = true;
     const ULONGLONG end = GetTickCount64() + ms;
     for (ULONGLONG now; (now = GetTickCount64()) < end;) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (u.peek(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {  // the caller's own loop must see it
-                PostQuitMessage(static_cast<int>(msg.wParam));
+                u.postQuit(static_cast<int>(msg.wParam));
                 pumping = false;
                 return;
             }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            u.translate(&msg);
+            u.dispatch(&msg);
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        u.wait(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
     }
     pumping = false;
 }

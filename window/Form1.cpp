@@ -403,6 +403,11 @@ void Form1::SendSwitchCommand() {
 }
 
 void Form1::Label2_Click() {
+    // The shell may hand the address to extensions that are COM objects:
+    // ShellExecute asks for COM on the calling thread, apartment-threaded and
+    // without OLE1's DDE. Taken at the first click rather than at start, which
+    // it would slow, and kept for the window's life.
+    if (!com_) com_.emplace(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     // Shown normally: a browser started hidden would make the click seem to do nothing.
     Shell::ShellOpen(texts::WEB_ADDRESS, L"Open", nullptr, nullptr, SW_SHOWNORMAL);
 }

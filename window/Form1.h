@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "common/Scoped.h"
 #include "settings/Hotkey.h"
@@ -131,6 +132,7 @@ private:
     common::ScopedIcon smallIcon_;
     common::ScopedIcon bigIcon_;
     common::ScopedFont font_;
+    std::optional<common::ScopedCom> com_;  // from the first launch of the link
     StatusBox status_;
     TrayMenu trayMenu_;
 };

@@ -2,7 +2,6 @@
 // the command that passes the line through to the shared peripheral.
 #include <windows.h>
 
-#include "common/Scoped.h"
 #include "remote/Operations.h"
 #include "remote/SingleInstance.h"
 #include "window/Form1.h"
@@ -18,11 +17,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
 
     SingleInstance single;
     if (!single.IsFirst()) return 0;
-    // The link's address goes to the shell, which may hand it to extensions
-    // that are COM objects: ShellExecute asks for COM on the calling thread,
-    // apartment-threaded and without OLE1's DDE. Here, for the whole life of
-    // the program's only thread.
-    const common::ScopedCom com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     Form1 form(instance);
     if (!form.Create()) return 1;

@@ -123,8 +123,8 @@ int Watch(const cli::Command& command) {
         const remote::Outcome outcome = remote::ProbeHere();
         if (first || outcome.state != last) {
             const cli::Line time = Now();
-            cli::Line line = cli::Json(outcome, time.text);
-            if (!command.json) line = cli::Line() << time.text << L" " << cli::StateWord(outcome.state);
+            const cli::Line line = command.json ? cli::Json(outcome, time.text)
+                                                : cli::Line() << time.text << L" " << cli::StateWord(outcome.state);
             if (!WriteLine(line.text)) break;
             first = false;
             last = outcome.state;

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "device/module1.h"
-#include "remote/Link.h"
+#include "remote/Protocol.h"
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
 #include "shell/Shell.h"
@@ -53,8 +53,6 @@ bool StartCommand(settings::Command& command) {
 }
 
 }  // namespace
-
-bool Form1::IsForm1(HWND window) { return remote::IsWindowOfClass(window, WINDOW_CLASS); }
 
 Form1::Form1(HINSTANCE instance, WhenDestroyed when_destroyed) : instance_(instance), whenDestroyed_(when_destroyed) {}
 

@@ -29,8 +29,6 @@ public:
     // Started with Windows: the icon alone, the window unseen.
     void ShowInTray();
     HWND Handle() const { return hwnd_; }
-    // Whether a window, of any process, is a Form1.
-    static bool IsForm1(HWND window);
 
     // Tray integration.
     void SetTrayMenuItems(int16_t& window_state) override;

@@ -17,7 +17,6 @@ public:
     // Builds the menu bar holding the popup; returns the popup. The switch
     // item shows the hotkey in force, if any, at its right.
     HMENU Create(const wchar_t* hotkey_text);
-    HMENU Popup() const { return popup_; }
 
     void SetItemEnabled(UINT item, bool enabled);
     bool IsItemEnabled(UINT item) const;

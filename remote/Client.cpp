@@ -9,6 +9,14 @@ namespace remote {
 
 namespace {
 
+// The pointer-sized window value: 32-bit user32 has no ...Ptr export, its
+// LONG is already pointer-sized there.
+using SetWindowLongPtrFunction = LONG_PTR(WINAPI*)(HWND, int, LONG_PTR);
+using GetWindowLongPtrFunction = LONG_PTR(WINAPI*)(HWND, int);
+constexpr bool POINTERS_ARE_LONGS = sizeof(LONG_PTR) == sizeof(LONG);
+constexpr const char* SET_WINDOW_LONG_PTR = POINTERS_ARE_LONGS ? "SetWindowLongW" : "SetWindowLongPtrW";
+constexpr const char* GET_WINDOW_LONG_PTR = POINTERS_ARE_LONGS ? "GetWindowLongW" : "GetWindowLongPtrW";
+
 struct User32 {
     decltype(&::GetClassNameW) GetClassNameW;
     decltype(&::SendMessageTimeoutW) SendMessageTimeoutW;
@@ -18,8 +26,8 @@ struct User32 {
     decltype(&::CreateWindowExW) CreateWindowExW;
     decltype(&::DestroyWindow) DestroyWindow;
     decltype(&::DefWindowProcW) DefWindowProcW;
-    decltype(&::SetWindowLongW) SetWindowLongW;
-    decltype(&::GetWindowLongW) GetWindowLongW;
+    SetWindowLongPtrFunction SetLongPtr;
+    GetWindowLongPtrFunction GetLongPtr;
     bool bound = false;
 
     // Once; the library stays loaded. user32 is a known system library, never
@@ -40,8 +48,8 @@ struct User32 {
         bind(CreateWindowExW, "CreateWindowExW");
         bind(DestroyWindow, "DestroyWindow");
         bind(DefWindowProcW, "DefWindowProcW");
-        bind(SetWindowLongW, "SetWindowLongW");
-        bind(GetWindowLongW, "GetWindowLongW");
+        bind(SetLongPtr, SET_WINDOW_LONG_PTR);
+        bind(GetLongPtr, GET_WINDOW_LONG_PTR);
         return bound;
     }
 } user32;
@@ -55,7 +63,7 @@ struct Pending {
 
 LRESULT CALLBACK ReplyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_COPYDATA) return user32.DefWindowProcW(hwnd, msg, wParam, lParam);
-    auto* pending = reinterpret_cast<Pending*>(user32.GetWindowLongW(hwnd, GWLP_USERDATA));
+    auto* pending = reinterpret_cast<Pending*>(user32.GetLongPtr(hwnd, GWLP_USERDATA));
     if (!pending || reinterpret_cast<HWND>(wParam) != pending->program ||
         !ReadReply(reinterpret_cast<const COPYDATASTRUCT*>(lParam), pending->op, pending->reply))
         return FALSE;
@@ -98,7 +106,7 @@ bool Ask(Op op, Reply& reply) {
         user32.CreateWindowExW(0, REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!replyWindow) return false;
     Pending pending = {program, op, {}, false};
-    user32.SetWindowLongW(replyWindow, GWLP_USERDATA, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&pending)));
+    user32.SetLongPtr(replyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pending));
 
     Request request = MakeRequest(op);
     COPYDATASTRUCT data = {REQUEST_TAG, sizeof request, &request};

@@ -87,11 +87,14 @@ TEST_F(ResourcesTest, TheIconIsTheOneMadeFromItsPixelMap) {
               std::vector<uint8_t>(ico.begin() + 22, ico.end()));
 }
 
-TEST_F(ResourcesTest, TheManifestAsksForStylesPerMonitorScalingAndNoElevation) {
+TEST_F(ResourcesTest, TheManifestAsksForStylesPerMonitorScalingAndNoElevationOnItsArchitecture) {
     const std::vector<uint8_t> m = Resource(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID);
     const std::string text(m.begin(), m.end());
+    const char* architecture = sizeof(void*) == 4
+                                   ? "name=\"Varnosklen\" version=\"1.0.0.0\" processorArchitecture=\"x86\""
+                                   : "name=\"Varnosklen\" version=\"1.0.0.0\" processorArchitecture=\"amd64\"";
     for (const char* wanted : {"Microsoft.Windows.Common-Controls", "\">true/pm</dpiAware>",
-                               "\">PerMonitorV2, PerMonitor</dpiAwareness>", "\"asInvoker\""}) {
+                               "\">PerMonitorV2, PerMonitor</dpiAwareness>", "\"asInvoker\"", architecture}) {
         EXPECT_NE(text.find(wanted), std::string::npos) << wanted;
     }
 }

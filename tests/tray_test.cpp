@@ -11,24 +11,49 @@
 
 namespace {
 
+using tray::NATIVE_LAYOUT;
 using tray::TRAY_CALLBACK_MESSAGE;
 
-uint32_t Le32(const tray::TrayRecordBytes& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+uint64_t Field(const tray::TrayRecordBytes& record, uint32_t at, uint32_t width = 4) {
+    uint64_t value = 0;
+    for (uint32_t i = 0; i < width; ++i) value |= uint64_t(record.bytes[at + i]) << (8 * i);
+    return value;
+}
+
+std::string TipOf(const tray::TrayRecordBytes& record) {
+    const auto* tip = reinterpret_cast<const char*>(record.data()) + NATIVE_LAYOUT.szTip;
+    return std::string(tip, tray::TIP_FIELD_SIZE);
+}
+
+// What this process's shell reads, filled in through the SDK's own structure.
+std::string SdkRecord(uintptr_t hwnd, UINT flags, uintptr_t icon, const tray::TipField& tip) {
+    NOTIFYICONDATAA data;
+    std::memset(&data, 0, sizeof data);
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = reinterpret_cast<HWND>(hwnd);
+    data.uFlags = flags;
+    data.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
+    data.hIcon = reinterpret_cast<HICON>(icon);
+    std::memcpy(data.szTip, tip.data(), tip.size());
+    return std::string(reinterpret_cast<const char*>(&data), NOTIFYICONDATAA_V1_SIZE);
 }
 
 TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBytes) {
+    // The widest handles this process has: a 64-bit one must not lose its high half.
+    const auto hwnd = static_cast<uintptr_t>(0x7EDCBA9812345678ull),
+               icon = static_cast<uintptr_t>(0x6BADF00D0BADF00Dull);
     tray::TrayIconRecord record;
-    record.hWnd = 0x12345678;
-    record.hIcon = 0x0BADF00D;
+    record.hWnd = hwnd;
+    record.hIcon = icon;
     record.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     for (uint32_t flags : {tray::FLAGS_ADD, tray::FLAGS_TIP, tray::FLAGS_DELETE}) {
         record.uFlags = flags;
         const auto bytes = tray::RecordBytes(record);
-        const uint32_t expected[] = {88, 0x12345678, 0, flags, 2025, 0x0BADF00D};
-        for (size_t field = 0; field < 6; ++field) EXPECT_EQ(Le32(bytes, field * 4), expected[field]) << field;
-        EXPECT_EQ(std::string(bytes.begin() + 24, bytes.end()), std::string(64, '\0')) << "no tip until one is set";
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size),
+                  SdkRecord(hwnd, flags, icon, record.szTip));
+        EXPECT_EQ(TipOf(bytes), std::string(64, '\0')) << "no tip until one is set";
     }
+    EXPECT_EQ(tray::RecordBytes(record).size, sizeof(void*) == 4 ? 88u : 104u);
     // As many whole characters as fit in 63 bytes, whatever the code page.
     struct Tip {
         UINT codePage;
@@ -54,8 +79,7 @@ TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBy
         for (size_t i = 0; i < tip.kept; ++i) kept += tip.bytes;
         record.szTip = tray::MakeTipField(text.c_str(), tip.codePage);
         const auto bytes = tray::RecordBytes(record);
-        EXPECT_EQ(std::string(bytes.begin() + 24, bytes.end()), kept + '\0' + std::string(63 - kept.size(), ' '))
-            << tip.codePage << " " << tip.given;
+        EXPECT_EQ(TipOf(bytes), kept + '\0' + std::string(63 - kept.size(), ' ')) << tip.codePage << " " << tip.given;
     }
 }
 
@@ -64,7 +88,8 @@ struct ShellCalls {
     static inline std::vector<std::pair<DWORD, tray::TrayRecordBytes>> calls;
     static BOOL WINAPI Record(DWORD message, NOTIFYICONDATAA* data) {
         calls.push_back({message, {}});
-        std::memcpy(calls.back().second.data(), data, tray::TRAY_RECORD_SIZE);
+        calls.back().second.size = std::min<uint32_t>(data->cbSize, tray::MAX_RECORD_SIZE);
+        std::memcpy(calls.back().second.data(), data, calls.back().second.size);
         return Shell_NotifyIconA(message, data);
     }
     ShellCalls() {
@@ -95,7 +120,8 @@ TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     EXPECT_FALSE(IconExists(hwnd)) << "gone at once";
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].first, DWORD(NIM_DELETE));
-    EXPECT_EQ(Le32(shell.calls[0].second, 4), uintptr_t(hwnd)) << "the icon named by its window";
+    EXPECT_EQ(Field(shell.calls[0].second, NATIVE_LAYOUT.hWnd, NATIVE_LAYOUT.handleBytes), uintptr_t(hwnd))
+        << "the icon named by its window";
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
 }
 
@@ -211,15 +237,15 @@ TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
 // Its colours are read on screen end to end.
 TEST_F(TrayTest, TheIconChangesWithTheBoxAndASteadyBoxCostsTheShellNothing) {
     ShellCalls shell;
-    std::vector<uint32_t> shown = {uint32_t(uintptr_t(form->TrayIconHandle()))};
+    std::vector<uint64_t> shown = {uintptr_t(form->TrayIconHandle())};
     for (const LONG onBus : {1, 0, 1}) {
         box->onBus = onBus;
         shell.calls.clear();
         for (int tick = 0; tick < 3; ++tick) form->Timer1_Timer();
         ASSERT_EQ(shell.calls.size(), 1u) << "the change alone reaches the shell";
         EXPECT_EQ(shell.calls[0].first, DWORD(NIM_MODIFY));
-        EXPECT_EQ(Le32(shell.calls[0].second, 12), uint32_t(NIF_ICON));
-        shown.push_back(Le32(shell.calls[0].second, 20));
+        EXPECT_EQ(Field(shell.calls[0].second, NATIVE_LAYOUT.uFlags), uint64_t(NIF_ICON));
+        shown.push_back(Field(shell.calls[0].second, NATIVE_LAYOUT.hIcon, NATIVE_LAYOUT.handleBytes));
     }
     EXPECT_TRUE(shown[0] != shown[1] && shown[1] != shown[2] && shown[0] != shown[2] && shown[1] == shown[3]);
 }

@@ -16,13 +16,11 @@ namespace {
 // Sent by the shell to every top-level window when the taskbar is (re)created.
 UINT taskbarCreatedMessage = 0;
 
-static_assert(sizeof(void*) == 4, "the icon record holds 32-bit handles");
-
-uint32_t HandleValue(const void* handle) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle)); }
+uint64_t HandleValue(const void* handle) { return reinterpret_cast<uintptr_t>(handle); }
 
 BOOL Notify(DWORD message) {
-    alignas(4) tray::TrayRecordBytes bytes = tray::RecordBytes(TrayIconData);
-    return ShellNotifyIcon(message, reinterpret_cast<NOTIFYICONDATAA*>(bytes.data()));
+    tray::TrayRecordBytes record = tray::RecordBytes(TrayIconData);
+    return ShellNotifyIcon(message, reinterpret_cast<NOTIFYICONDATAA*>(record.data()));
 }
 
 // A copy run as administrator hears nothing from an Explorer running at a
@@ -118,8 +116,8 @@ void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     HWND hwnd = form.TrayWindowHandle();
     AllowTaskbarCreated(hwnd);
-    PrevWndProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(hwnd, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(&TrayWindowProc))));
+    PrevWndProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWindowProc)));
 
     TrayIconData = tray::TrayIconRecord{};
     TrayIconData.uID = 0;

@@ -1,13 +1,25 @@
 #include "tray/TrayIconRecord.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace tray {
 
 namespace {
 
-void PutLittleEndian(TrayRecordBytes& bytes, size_t offset, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+// The layout this process's shell reads is the SDK's own.
+static_assert(NATIVE_LAYOUT.size == NOTIFYICONDATAA_V1_SIZE);
+static_assert(NATIVE_LAYOUT.hWnd == offsetof(NOTIFYICONDATAA, hWnd));
+static_assert(NATIVE_LAYOUT.uID == offsetof(NOTIFYICONDATAA, uID));
+static_assert(NATIVE_LAYOUT.uFlags == offsetof(NOTIFYICONDATAA, uFlags));
+static_assert(NATIVE_LAYOUT.uCallbackMessage == offsetof(NOTIFYICONDATAA, uCallbackMessage));
+static_assert(NATIVE_LAYOUT.hIcon == offsetof(NOTIFYICONDATAA, hIcon));
+static_assert(NATIVE_LAYOUT.szTip == offsetof(NOTIFYICONDATAA, szTip));
+static_assert(NATIVE_LAYOUT.handleBytes == sizeof(HWND) && sizeof(HWND) == sizeof(HICON));
+static_assert(sizeof(NOTIFYICONDATAA::szTip) >= TIP_FIELD_SIZE);
+
+void PutLittleEndian(TrayRecordBytes& record, size_t offset, uint64_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i) record.bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 }  // namespace
@@ -32,16 +44,17 @@ TipField MakeTipField(const wchar_t* text, UINT code_page) {
     return field;
 }
 
-TrayRecordBytes RecordBytes(const TrayIconRecord& record) {
-    TrayRecordBytes bytes = {};
-    PutLittleEndian(bytes, 0, TRAY_RECORD_SIZE);
-    PutLittleEndian(bytes, 4, record.hWnd);
-    PutLittleEndian(bytes, 8, record.uID);
-    PutLittleEndian(bytes, 12, record.uFlags);
-    PutLittleEndian(bytes, 16, record.uCallbackMessage);
-    PutLittleEndian(bytes, 20, record.hIcon);
-    std::memcpy(bytes.data() + 24, record.szTip.data(), TIP_FIELD_SIZE);
-    return bytes;
+TrayRecordBytes RecordBytes(const TrayIconRecord& record, const RecordLayout& layout) {
+    TrayRecordBytes out = {};
+    out.size = layout.size;
+    PutLittleEndian(out, 0, layout.size, 4);
+    PutLittleEndian(out, layout.hWnd, record.hWnd, layout.handleBytes);
+    PutLittleEndian(out, layout.uID, record.uID, 4);
+    PutLittleEndian(out, layout.uFlags, record.uFlags, 4);
+    PutLittleEndian(out, layout.uCallbackMessage, record.uCallbackMessage, 4);
+    PutLittleEndian(out, layout.hIcon, record.hIcon, layout.handleBytes);
+    std::memcpy(out.bytes.data() + layout.szTip, record.szTip.data(), TIP_FIELD_SIZE);
+    return out;
 }
 
 }  // namespace tray

@@ -1,12 +1,88 @@
-# Shared by the run and test scripts: the build, a private Wine prefix and a
-# private X display. Source it; call cleanup on exit.
+# Shared by the set-up, run and test scripts: which build runs here, the
+# builds, a private Wine prefix and a private X display. Source it; call
+# cleanup on exit.
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${VARNOSKLEN_BUILD_DIR:-$ROOT/build}"
+SCRIPT="$(basename "$0")"
+
+# A failing step says what failed, never just an exit code.
+set -E
+trap 'echo "$SCRIPT: failed (exit status $?): $BASH_COMMAND" >&2' ERR
+
+# The 32-bit program is what is released and what the tests run on. A machine
+# whose kernel runs no 32-bit Linux programs cannot start 32-bit Wine; there
+# the tests run on the program's 64-bit twin, built from the same sources,
+# under 64-bit Wine. Both are built everywhere.
+BUILD32_DIR="${VARNOSKLEN_BUILD_DIR:-$ROOT/build}"
+BUILD64_DIR="$BUILD32_DIR/x86_64"
+WINE32_LOADER=/usr/lib/wine/wine
+WINE64_LOADER=/usr/lib/wine/wine64
+
+# Runs a 96-byte i386 Linux program that only exits with status 32; when it
+# cannot run, NOT_32BIT_WHY says what the system answered.
+runs_32bit_programs() {
+  local probe="$BUILD32_DIR/.runs-32bit" status=0
+  mkdir -p "$BUILD32_DIR"
+  printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x20\x00\x00\x00\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  NOT_32BIT_WHY="$( ("$probe") 2>&1)" || status=$?
+  NOT_32BIT_WHY="${NOT_32BIT_WHY##*: }"
+  rm -f "$probe"
+  [ "$status" = 32 ]
+}
+
+# Sets VARNOSKLEN_ARCH (32 or 64) and the reason, once for a script and the
+# scripts it starts. VARNOSKLEN_ARCH=64 asks for the twin on any machine.
+choose_architecture() {
+  if [ -n "${VARNOSKLEN_ARCH:-}" ] && [ -n "${VARNOSKLEN_ARCH_REASON:-}" ]; then return; fi
+  case "${VARNOSKLEN_ARCH:-}" in
+    32 | 64) VARNOSKLEN_ARCH_REASON="VARNOSKLEN_ARCH=$VARNOSKLEN_ARCH asks for it" ;;
+    "")
+      if ! runs_32bit_programs; then
+        VARNOSKLEN_ARCH=64
+        VARNOSKLEN_ARCH_REASON="this machine cannot run 32-bit programs (a 32-bit Linux program fails: ${NOT_32BIT_WHY:-no reason given})"
+      elif [ -x "$WINE32_LOADER" ] && ! "$WINE32_LOADER" --version >/dev/null 2>&1; then
+        VARNOSKLEN_ARCH=64
+        VARNOSKLEN_ARCH_REASON="32-bit Wine is installed but does not start ($WINE32_LOADER --version fails)"
+      else
+        VARNOSKLEN_ARCH=32
+        VARNOSKLEN_ARCH_REASON="this machine runs 32-bit programs"
+      fi
+      ;;
+    *)
+      echo "$SCRIPT: VARNOSKLEN_ARCH must be 32 or 64, not '$VARNOSKLEN_ARCH'" >&2
+      exit 2
+      ;;
+  esac
+  export VARNOSKLEN_ARCH VARNOSKLEN_ARCH_REASON
+}
+choose_architecture
+
+if [ "$VARNOSKLEN_ARCH" = 32 ]; then
+  BUILD_DIR="$BUILD32_DIR"
+  WINE_LOADER="$WINE32_LOADER"
+  export WINEARCH=win32
+else
+  BUILD_DIR="$BUILD64_DIR"
+  WINE_LOADER="$WINE64_LOADER"
+  export WINEARCH=win64
+fi
 BIN_DIR="$BUILD_DIR/bin"
+# Always named, never /usr/bin/wine, which takes the 32-bit loader whenever
+# it is installed, whether or not it can run.
+export WINE_LOADER WINELOADER="$WINE_LOADER"
+
+# One plain line: which build the programs and tests run on, and why.
+say_architecture() {
+  if [ "$VARNOSKLEN_ARCH" = 32 ]; then
+    echo "Running the 32-bit program under 32-bit Wine: $VARNOSKLEN_ARCH_REASON."
+  else
+    echo "Running the 64-bit twin of the program under 64-bit Wine: $VARNOSKLEN_ARCH_REASON." \
+      "The 32-bit program is built and checked, not run."
+  fi
+}
 
 export WINEPREFIX="${VARNOSKLEN_WINEPREFIX:-$BUILD_DIR/wineprefix}"
-export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # The Greek locale gives Wine the 1253 ANSI code page the program is made for.
@@ -15,15 +91,62 @@ export LC_ALL="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
 STARTED_PIDS=()
 WINE_STARTED=0
 
-# Extra arguments go to CMake's configure step.
-build() {
-  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" "$@" >/dev/null
-  cmake --build "$BUILD_DIR" -j "$(nproc)"
+wine() { "$WINE_LOADER" "$@"; }
+
+# build_arch 32|64 [CMake configure arguments]: one architecture in its own folder.
+build_arch() {
+  local arch="$1" dir toolchain loader what
+  shift
+  if [ "$arch" = 32 ]; then
+    dir="$BUILD32_DIR" toolchain=mingw-i686 loader="$WINE32_LOADER" what="the 32-bit program"
+  else
+    dir="$BUILD64_DIR" toolchain=mingw-x86_64 loader="$WINE64_LOADER" what="the 64-bit twin"
+  fi
+  if ! cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DWINE="$loader" "$@" \
+    >/dev/null; then
+    echo "$SCRIPT: CMake could not configure $what in $dir" >&2
+    return 1
+  fi
+  if ! cmake --build "$dir" -j "$(nproc)"; then
+    echo "$SCRIPT: $what did not build (in $dir)" >&2
+    return 1
+  fi
+}
+
+# The build that runs here; extra arguments go to CMake's configure step.
+build() { build_arch "$VARNOSKLEN_ARCH" "$@"; }
+
+# The build that does not run here, so that it never rots.
+build_other() {
+  if [ "$VARNOSKLEN_ARCH" = 32 ]; then build_arch 64 "$@"; else build_arch 32 "$@"; fi
+}
+
+# What is released, checked on every machine, also where it cannot run: the
+# 32-bit program and its command line are 32-bit Windows executables that
+# need nothing but Windows' own libraries.
+check_release_build() {
+  local file dll
+  for file in Varnosklen.exe varnosklen-cli.exe; do
+    if ! i686-w64-mingw32-objdump -f "$BUILD32_DIR/bin/$file" | grep -q "file format pei-i386"; then
+      echo "$SCRIPT: $BUILD32_DIR/bin/$file is not a 32-bit Windows executable" >&2
+      return 1
+    fi
+    for dll in $(i686-w64-mingw32-objdump -p "$BUILD32_DIR/bin/$file" | sed -n 's/^\tDLL Name: //p'); do
+      case "${dll,,}" in
+        advapi32.dll | comctl32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | shell32.dll | user32.dll) ;;
+        *)
+          echo "$SCRIPT: $file needs $dll, which Windows does not bring" >&2
+          return 1
+          ;;
+      esac
+    done
+  done
 }
 
 # Waits up to $1 seconds for the command that follows to succeed.
 wait_until() {
-  local deadline=$((SECONDS + $1)); shift
+  local deadline=$((SECONDS + $1))
+  shift
   until "$@" >/dev/null 2>&1; do
     if [ "$SECONDS" -ge "$deadline" ]; then return 1; fi
     sleep 0.1
@@ -44,7 +167,7 @@ start_private_display() {
     if wait_until 20 xdpyinfo && kill -0 "$pid" 2>/dev/null; then return 0; fi
     kill "$pid" 2>/dev/null || true
   done
-  echo "lib.sh: no display could be started" >&2
+  echo "$SCRIPT: no X display could be started (Xvfb)" >&2
   return 1
 }
 
@@ -54,7 +177,10 @@ init_prefix() {
   WINE_STARTED=1
   if [ ! -f "$WINEPREFIX/.varnosklen-ready" ]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    if ! wine wineboot -i >/dev/null 2>&1; then
+      echo "$SCRIPT: Wine could not make its prefix in $WINEPREFIX ($WINE_LOADER wineboot -i failed)" >&2
+      return 1
+    fi
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Varnosklen /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Varnosklen /d 1024x768 /f >/dev/null 2>&1
     wineserver -w
@@ -73,6 +199,7 @@ set_dpi() {
 # go to the build.
 prepare_wine_session() {
   bash "$ROOT/scripts/setup.sh"
+  say_architecture
   build "$@"
   start_private_display
   init_prefix
@@ -81,7 +208,7 @@ prepare_wine_session() {
 # Measured figures depend on the machine and on whatever else it is running:
 # the measuring programs put this beside them.
 describe_machine() {
-  VARNOSKLEN_MACHINE="$(nproc) CPUs; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); $(wine --version); load $(cut -d' ' -f1-3 /proc/loadavg)"
+  VARNOSKLEN_MACHINE="$(nproc) CPUs; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'); $(wine --version) (${VARNOSKLEN_ARCH}-bit); load $(cut -d' ' -f1-3 /proc/loadavg)"
   export VARNOSKLEN_MACHINE
   echo "Machine: $VARNOSKLEN_MACHINE"
 }

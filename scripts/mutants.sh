@@ -8,6 +8,7 @@ source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
 bash "$ROOT/scripts/setup.sh"
+say_architecture
 start_private_display
 init_prefix
 
@@ -15,7 +16,9 @@ copy="$BUILD_DIR/mutants/src"
 rm -rf "$copy" && mkdir -p "$copy"
 (cd "$ROOT" && git ls-files -co --exclude-standard -z | xargs -0 cp --parents -t "$copy")
 build_dir="$BUILD_DIR/mutants/build"
-cmake -S "$copy" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+toolchain=mingw-i686
+if [ "$VARNOSKLEN_ARCH" = 64 ]; then toolchain=mingw-x86_64; fi
+cmake -S "$copy" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DWINE="$WINE_LOADER" >/dev/null
 
 python3 - "$copy" "$build_dir" "${1:-}" <<'PY'
 import os, subprocess, sys
@@ -105,7 +108,7 @@ def build_all():
 
 def run(exe, filter):
     env = dict(os.environ, AVR309_STANDIN="VarnosklenMutant", VARNOSKLEN_EXPECT_ACP="1253")
-    done = subprocess.run(["wine", exe + ".exe", "--gtest_filter=" + filter], cwd=os.path.join(build, "bin"), env=env,
+    done = subprocess.run([os.environ["WINE_LOADER"], exe + ".exe", "--gtest_filter=" + filter], cwd=os.path.join(build, "bin"), env=env,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=900, text=True, errors="replace")
     if "Running 0 tests" in done.stdout:
         sys.exit(f"mutants: {exe} has no test {filter}")

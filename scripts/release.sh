@@ -10,8 +10,13 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
+# Only the 32-bit program is released: the vendor's library is 32-bit. The
+# 64-bit twin is for testing where 32-bit programs cannot run.
+BUILD_DIR="$BUILD32_DIR"
+BIN_DIR="$BUILD_DIR/bin"
 bash "$ROOT/scripts/setup.sh"
-build
+build_arch 32
+check_release_build
 
 again="$BUILD_DIR/reproducibility"
 rm -rf "$again"

@@ -7,6 +7,7 @@ source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
 bash "$ROOT/scripts/setup.sh"
+say_architecture
 build
 
 headless=0
@@ -17,9 +18,9 @@ fi
 init_prefix
 
 cd "$BIN_DIR"
-wine StandInPanel.exe >/dev/null 2>&1 &
+"$WINE_LOADER" StandInPanel.exe >/dev/null 2>&1 &
 STARTED_PIDS+=($!)
-wine Varnosklen.exe >/dev/null 2>&1 &
+"$WINE_LOADER" Varnosklen.exe >/dev/null 2>&1 &
 program=$!
 STARTED_PIDS+=($program)
 

@@ -22,7 +22,7 @@ window_only() {
 }
 
 start_program() {
-  (cd "$BIN_DIR" && wine Varnosklen.exe >/dev/null 2>&1) &
+  (cd "$BIN_DIR" && exec "$WINE_LOADER" Varnosklen.exe >/dev/null 2>&1) &
   STARTED_PIDS+=($!)
   wait_until 30 shows '#C0FFC0'
 }

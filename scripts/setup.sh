@@ -2,6 +2,7 @@
 # Installs what building, running and testing need, only when it is missing.
 # Safe to run again: a machine that has everything installs nothing.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 
 need_root() {
   if [ "$(id -u)" -ne 0 ]; then
@@ -11,13 +12,20 @@ need_root() {
   fi
 }
 
+# Both programs are built on every machine; Wine for the one that runs here:
+# 32-bit Wine needs the i386 architecture, 64-bit Wine does not.
 packages=(
   cmake make
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix
   xvfb xauth x11-utils imagemagick xdotool
   locales googletest python3 clang-format
 )
+if [ "$VARNOSKLEN_ARCH" = 32 ]; then
+  packages+=(wine wine32:i386)
+else
+  packages+=(wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,11 +36,22 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_root dpkg --add-architecture i386
   fi
-  need_root apt-get update -qq
-  need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if ! need_root apt-get update -qq; then
+    echo "setup: apt-get update failed: the package lists could not be fetched" >&2
+    exit 1
+  fi
+  if ! need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    echo "setup: apt-get could not install ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+if ! "$WINE_LOADER" --version >/dev/null 2>&1; then
+  echo "setup: $WINE_LOADER does not start, so nothing can run under Wine here" >&2
+  exit 1
 fi
 
 # The Greek locale gives Wine its 1253 ANSI code page; the English one is for

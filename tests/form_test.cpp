@@ -5,6 +5,7 @@
 
 #include "FormFixture.h"
 #include "device/LibrarySearch.h"
+#include "tray/APIStuff.h"
 #include "window/Contrast.h"
 
 #include <commctrl.h>
@@ -176,6 +177,11 @@ TEST_F(FormTest, GreekReadsRightWhateverTheCodePage) {
               L" Η συσκευή <Varnosklen> δέν βρέθηκε, άρα πρέπει να έχετε ήδη συνδεθεί με το κοινό "
               L"περιφεριακό USB (π.χ. εκτυπωτής USB) ");
     EXPECT_EQ(support::WindowText(form->Label1), texts::LABEL1);
+    // The whole tip in the notification area: 8-bit where the code page holds it, else wide.
+    EXPECT_EQ(APIStuff::TrayIconData.wide, GetACP() != 1253);
+    if (APIStuff::TrayIconData.wide) {
+        EXPECT_EQ(std::wstring(APIStuff::TrayIconData.szTipW.data()), texts::TRAY_TIP);
+    }
 }
 
 // Each state of the box, reached from the other one so that every write is

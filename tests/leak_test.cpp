@@ -83,7 +83,7 @@ std::ostream& operator<<(std::ostream& out, const Usage& g) {
 
 // The shell, taking every icon without a word: the program's own handles are
 // counted, not Explorer's work, and no icon flickers beside the other tests.
-BOOL WINAPI AcceptIcon(DWORD, NOTIFYICONDATAA*) { return TRUE; }
+BOOL AcceptIcon(DWORD, tray::TrayRecordBytes&) { return TRUE; }
 
 class LeakTest : public FormFixture {
 protected:
@@ -102,7 +102,7 @@ protected:
     }
     void TearDown() override {
         FormFixture::TearDown();
-        APIStuff::ShellNotifyIcon = &Shell_NotifyIconA;
+        APIStuff::ShellNotifyIcon = &APIStuff::CallShell;
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         RegCloseKey(hive_);
     }

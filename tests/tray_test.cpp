@@ -26,16 +26,17 @@ std::string TipOf(const tray::TrayRecordBytes& record) {
 }
 
 // What this process's shell reads, filled in through the SDK's own structure.
-std::string SdkRecord(uintptr_t hwnd, UINT flags, uintptr_t icon, const tray::TipField& tip) {
-    NOTIFYICONDATAA data;
+template <typename Data, typename Tip>
+std::string SdkRecord(DWORD size, uintptr_t hwnd, UINT flags, uintptr_t icon, const Tip& tip) {
+    Data data;
     std::memset(&data, 0, sizeof data);
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.cbSize = size;
     data.hWnd = reinterpret_cast<HWND>(hwnd);
     data.uFlags = flags;
     data.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     data.hIcon = reinterpret_cast<HICON>(icon);
-    std::memcpy(data.szTip, tip.data(), tip.size());
-    return std::string(reinterpret_cast<const char*>(&data), NOTIFYICONDATAA_V1_SIZE);
+    std::memcpy(data.szTip, tip.data(), sizeof tip);
+    return std::string(reinterpret_cast<const char*>(&data), size);
 }
 
 TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBytes) {
@@ -46,13 +47,20 @@ TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBy
     record.hWnd = hwnd;
     record.hIcon = icon;
     record.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
-    for (uint32_t flags : {tray::FLAGS_ADD, tray::FLAGS_TIP, tray::FLAGS_DELETE}) {
-        record.uFlags = flags;
-        const auto bytes = tray::RecordBytes(record);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size),
-                  SdkRecord(hwnd, flags, icon, record.szTip));
-        EXPECT_EQ(TipOf(bytes), std::string(64, '\0')) << "no tip until one is set";
+    record.szTipW = tray::MakeWideTipField(L"ω");
+    for (bool wide : {false, true}) {
+        record.wide = wide;
+        for (uint32_t flags : {tray::FLAGS_ADD, tray::FLAGS_TIP, tray::FLAGS_DELETE}) {
+            record.uFlags = flags;
+            const auto bytes = tray::RecordBytes(record);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size),
+                      wide ? SdkRecord<NOTIFYICONDATAW>(NOTIFYICONDATAW_V1_SIZE, hwnd, flags, icon, record.szTipW)
+                           : SdkRecord<NOTIFYICONDATAA>(NOTIFYICONDATAA_V1_SIZE, hwnd, flags, icon, record.szTip));
+            EXPECT_EQ(bytes.wide, wide);
+        }
     }
+    record.wide = false;
+    EXPECT_EQ(TipOf(tray::RecordBytes(record)), std::string(64, '\0')) << "no tip until one is set";
     EXPECT_EQ(tray::RecordBytes(record).size, sizeof(void*) == 4 ? 88u : 104u);
     // As many whole characters as fit in 63 bytes, whatever the code page.
     struct Tip {
@@ -81,22 +89,42 @@ TEST(TrayIconRecord, IsWrittenByteForByteWithItsTipCutOnACharacterInSixtyThreeBy
         const auto bytes = tray::RecordBytes(record);
         EXPECT_EQ(TipOf(bytes), kept + '\0' + std::string(63 - kept.size(), ' ')) << tip.codePage << " " << tip.given;
     }
+    // The wide tip keeps 63 units, never half a surrogate pair.
+    const std::wstring smiles = L"\U0001F600\U0001F600";
+    const std::pair<std::wstring, std::wstring> wideTips[] = {
+        {std::wstring(70, L'ω'), std::wstring(63, L'ω')},
+        {std::wstring(61, L'ω') + smiles, std::wstring(61, L'ω') + smiles.substr(0, 2)},
+        {std::wstring(62, L'ω') + smiles, std::wstring(62, L'ω')},
+    };
+    for (const auto& [given, kept] : wideTips) {
+        const tray::WideTipField field = tray::MakeWideTipField(given.c_str());
+        EXPECT_EQ(std::wstring(field.data()), kept);
+    }
+}
+
+// The program's tip goes 8-bit exactly where the code page holds all of it.
+TEST(TrayIconRecord, TheTipIsWideWhereTheCodePageCannotHoldItWhole) {
+    const std::tuple<std::wstring, UINT, bool> rows[] = {
+        {texts::TRAY_TIP, 1253, false},       {texts::TRAY_TIP, 1252, true}, {texts::TRAY_TIP, 932, true},
+        {texts::TRAY_TIP, 65001, true},       {texts::TRAY_TIP, 1251, true}, {std::wstring(63, L'é'), 1252, false},
+        {std::wstring(64, L'e'), 1252, true},  // longer than the field
+    };
+    for (const auto& [text, codePage, wide] : rows)
+        EXPECT_EQ(tray::NeedsWideTip(text.c_str(), codePage), wide) << codePage << " " << text.size();
 }
 
 // The program's calls to the shell, recorded on their way to it.
 struct ShellCalls {
     static inline std::vector<std::pair<DWORD, tray::TrayRecordBytes>> calls;
-    static BOOL WINAPI Record(DWORD message, NOTIFYICONDATAA* data) {
-        calls.push_back({message, {}});
-        calls.back().second.size = std::min<uint32_t>(data->cbSize, tray::MAX_RECORD_SIZE);
-        std::memcpy(calls.back().second.data(), data, calls.back().second.size);
-        return Shell_NotifyIconA(message, data);
+    static BOOL Record(DWORD message, tray::TrayRecordBytes& record) {
+        calls.push_back({message, record});
+        return APIStuff::CallShell(message, record);
     }
     ShellCalls() {
         calls.clear();
         APIStuff::ShellNotifyIcon = &Record;
     }
-    ~ShellCalls() { APIStuff::ShellNotifyIcon = &Shell_NotifyIconA; }
+    ~ShellCalls() { APIStuff::ShellNotifyIcon = &APIStuff::CallShell; }
 };
 
 bool IconExists(HWND hwnd) {
@@ -184,6 +212,9 @@ TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
          false},
         {"restore shows a hidden window", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE, true, false, false, true, false},
         {"restore of a shown window goes on", Start::Shown, WM_SYSCOMMAND, SC_RESTORE, true, false, true, true, true},
+        {"minimise from the caption's button (low bits set)", Start::Shown, WM_SYSCOMMAND, SC_MINIMIZE | 0x2, false,
+         false, true, false, false},
+        {"restore with low bits set", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE | 0x2, true, false, false, true, false},
         {"mouse move", Start::Shown, tray, WM_MOUSEMOVE, true, false, true, true, true},
         {"left button down", Start::Shown, tray, WM_LBUTTONDOWN, true, false, true, true, true},
         {"left double click", Start::Hidden, tray, WM_LBUTTONDBLCLK, false, false, true, false, true},
@@ -217,7 +248,7 @@ TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
 }
 
 // A shell with no notification area.
-BOOL WINAPI RefuseIcon(DWORD, NOTIFYICONDATAA*) { return FALSE; }
+BOOL RefuseIcon(DWORD, tray::TrayRecordBytes&) { return FALSE; }
 
 TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
     form.reset();  // its icon goes while the shell still answers
@@ -228,7 +259,7 @@ TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
     EXPECT_TRUE(IsIconic(form->Handle()));
     form->ShowInTray();  // started at logon before the taskbar: the same
     EXPECT_TRUE(IsWindowVisible(form->Handle()) && IsIconic(form->Handle()));
-    APIStuff::ShellNotifyIcon = &Shell_NotifyIconA;  // the taskbar is there now
+    APIStuff::ShellNotifyIcon = &APIStuff::CallShell;  // the taskbar is there now
     EXPECT_TRUE(support::WaitFor([&] { return IconExists(form->Handle()); }, 8000));
     EXPECT_FALSE(IsWindowVisible(form->Handle())) << "minimised, it moves to the tray with the icon";
     EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";

@@ -8,7 +8,7 @@ tray::TrayHost* TrayForm = nullptr;
 HMENU TrayMenu = nullptr;
 WNDPROC PrevWndProc = nullptr;
 tray::TrayIconRecord TrayIconData;
-NotifyIconFunction ShellNotifyIcon = &Shell_NotifyIconA;
+NotifyIconFunction ShellNotifyIcon = &CallShell;
 bool TrayIconShown = false;
 
 namespace {
@@ -20,7 +20,7 @@ uint64_t HandleValue(const void* handle) { return reinterpret_cast<uintptr_t>(ha
 
 BOOL Notify(DWORD message) {
     tray::TrayRecordBytes record = tray::RecordBytes(TrayIconData);
-    return ShellNotifyIcon(message, reinterpret_cast<NOTIFYICONDATAA*>(record.data()));
+    return ShellNotifyIcon(message, record);
 }
 
 // A copy run as administrator hears nothing from an Explorer running at a
@@ -110,6 +110,11 @@ LRESULT PassOn(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+BOOL CallShell(DWORD message, tray::TrayRecordBytes& record) {
+    if (record.wide) return Shell_NotifyIconW(message, reinterpret_cast<NOTIFYICONDATAW*>(record.data()));
+    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(record.data()));
+}
+
 void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
     TrayForm = &form;
     TrayMenu = menu;
@@ -129,7 +134,9 @@ void InstallTrayHook(tray::TrayHost& form, HMENU menu) {
 }
 
 void SetTrayTip(const wchar_t* text) {
+    TrayIconData.wide = tray::NeedsWideTip(text, GetACP());
     TrayIconData.szTip = tray::MakeTipField(text, CP_ACP);
+    TrayIconData.szTipW = tray::MakeWideTipField(text);
     TrayIconData.uFlags = tray::FLAGS_TIP;
     Notify(NIM_MODIFY);
 }
@@ -171,11 +178,13 @@ LRESULT CALLBACK TrayWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     }
     if (msg == WM_SYSCOMMAND) {
-        if (wParam == SC_MINIMIZE && TrayIconShown) {
+        // The low four bits are the system's own (how the command was given).
+        const WPARAM command = wParam & SYSCOMMAND_MASK;
+        if (command == SC_MINIMIZE && TrayIconShown) {
             HideForm();
             return 0;
         }
-        if (wParam == SC_RESTORE && !IsWindowVisible(FormHandle())) {
+        if (command == SC_RESTORE && !IsWindowVisible(FormHandle())) {
             ShowHiddenForm();
             return 0;
         }

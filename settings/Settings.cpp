@@ -12,6 +12,14 @@ bool ReadString(const wchar_t* key, const wchar_t* value, wchar_t (&text)[N]) {
            ERROR_SUCCESS;
 }
 
+bool DisabledInTaskManager() {
+    BYTE mark[64] = {};
+    DWORD bytes = sizeof mark;
+    return RegGetValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE, RRF_RT_REG_BINARY, nullptr, mark, &bytes) ==
+               ERROR_SUCCESS &&
+           bytes > 0 && (mark[0] & 1);
+}
+
 }  // namespace
 
 Hotkey ReadHotkey() {
@@ -33,10 +41,13 @@ bool MakeCommand(const wchar_t* program, const wchar_t* options, Command& comman
 bool StartsWithWindows(const Command& command) {
     Command written = {};
     return ReadString(RUN_KEY, RUN_VALUE, written) &&
-           CompareStringOrdinal(written, -1, command, -1, TRUE) == CSTR_EQUAL;
+           CompareStringOrdinal(written, -1, command, -1, TRUE) == CSTR_EQUAL && !DisabledInTaskManager();
 }
 
 bool SetStartWithWindows(const Command* command) {
+    // Without a mark, Windows starts the value: the user's choice here is the latest.
+    const LSTATUS unmarked = RegDeleteKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE);
+    if (unmarked != ERROR_SUCCESS && unmarked != ERROR_FILE_NOT_FOUND && unmarked != ERROR_PATH_NOT_FOUND) return false;
     if (!command) return RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE) == ERROR_SUCCESS;
     const DWORD bytes = static_cast<DWORD>((lstrlenW(*command) + 1) * sizeof(wchar_t));
     return RegSetKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE, REG_SZ, *command, bytes) == ERROR_SUCCESS;

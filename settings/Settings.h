@@ -13,6 +13,10 @@ inline constexpr wchar_t SETTINGS_KEY[] = L"Software\\Varnosklen";
 inline constexpr wchar_t HOTKEY_VALUE[] = L"Hotkey";
 inline constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t RUN_VALUE[] = L"Varnosklen";
+// Task Manager's Startup tab: a binary value named as the Run value, whose
+// first byte is odd while the user has disabled the start there.
+inline constexpr wchar_t STARTUP_APPROVED_KEY[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 // The hotkey setting (a string). Absent, of another type, too long for any
 // hotkey or not one: the default.
@@ -27,9 +31,10 @@ using Command = wchar_t[COMMAND_CHARS];
 bool MakeCommand(const wchar_t* program, const wchar_t* options, Command& command);
 
 // Whether Windows starts exactly this command at logon; another program's
-// path, or ours with other options, is not.
+// path, or ours with other options, is not, nor one disabled in Task Manager.
 bool StartsWithWindows(const Command& command);
-// Writes the command to start at logon, or removes ours (null).
+// Writes the command to start at logon, taking back a disable from Task
+// Manager, or removes ours with its mark there (null).
 bool SetStartWithWindows(const Command* command);
 
 }  // namespace settings

@@ -321,27 +321,47 @@ TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
     EXPECT_STREQ(text, texts::COMMAND1) << "taken: no hotkey";
 }
 
-TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndWritesOrRemovesIt) {
+TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWritesOrRemovesThem) {
     const wchar_t* run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const wchar_t* approved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
     const std::wstring mine = L"\"" + support::BinDir() + L"\\tray_test.exe\" /tray", none = L"(none)";
-    const std::pair<std::wstring, std::wstring> beforeAndAfter[] = {{none, mine},
-                                                                    {mine, none},
-                                                                    {L"\"C:\\Elsewhere\\Varnosklen.exe\" /tray", mine},
-                                                                    {mine.substr(0, mine.size() - 6), mine}};
-    for (const auto& [before, after] : beforeAndAfter) {
-        SCOPED_TRACE(before);
+    // Task Manager's marks: enabled, disabled (with the time of it).
+    const std::vector<BYTE> unmarked, enabled = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                      disabled = {3, 0, 0, 0, 0x10, 0x2A, 0x7E, 0x5B, 0x33, 0x67, 0xDB, 0x01};
+    const struct {
+        std::wstring run;
+        std::vector<BYTE> mark;
+        bool checked;
+        std::wstring runAfter;
+    } rows[] = {
+        {none, unmarked, false, mine},
+        {mine, unmarked, true, none},
+        {mine, enabled, true, none},
+        {mine, disabled, false, mine},  // and Windows starts it again: no mark left
+        {L"\"C:\\Elsewhere\\Varnosklen.exe\" /tray", unmarked, false, mine},
+        {mine.substr(0, mine.size() - 6), unmarked, false, mine},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.run + L" " + std::to_wstring(row.mark.size()));
         RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
-        if (before != none)
-            RegSetKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen", REG_SZ, before.c_str(),
-                            DWORD(before.size() * 2 + 2));
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen");
+        if (row.run != none)
+            RegSetKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen", REG_SZ, row.run.c_str(),
+                            DWORD(row.run.size() * 2 + 2));
+        if (!row.mark.empty())
+            RegSetKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", REG_BINARY, row.mark.data(),
+                            DWORD(row.mark.size()));
         SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(form->mnuTray), 0);
         const UINT state = GetMenuState(form->mnuTray, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, MF_BYCOMMAND);
-        EXPECT_EQ((state & MF_CHECKED) != 0, before == mine);
+        EXPECT_EQ((state & MF_CHECKED) != 0, row.checked);
         SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, 0);
         wchar_t written[1024] = L"(none)";
         DWORD bytes = sizeof written;
         RegGetValueW(HKEY_CURRENT_USER, run, L"Varnosklen", RRF_RT_REG_SZ, nullptr, written, &bytes);
-        EXPECT_EQ(written, after);
+        EXPECT_EQ(written, row.runAfter);
+        EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", RRF_RT_ANY, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS)
+            << "no mark of Task Manager's left to stop or outlive the start";
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
 }

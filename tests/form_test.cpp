@@ -2,6 +2,7 @@
 // poll and the switch command.
 #include <climits>
 #include <cstdlib>
+#include <map>
 
 #include "FormFixture.h"
 #include "device/LibrarySearch.h"
@@ -110,10 +111,39 @@ Placed CheckLayout(const Form1& form, int dpi) {
 
 // The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
 // another scale, the window lays itself out as a start there would.
+// Watches a window's font and icon being replaced: the one replaced must
+// still exist when its successor arrives.
+struct ReplacedWhileAlive {
+    static inline std::map<HWND, WNDPROC> procs;
+    static inline int replaced = 0, deadAtReplacement = 0;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        const WNDPROC real = procs[h];
+        if (m == WM_SETFONT || m == WM_SETICON) {
+            const auto old = CallWindowProcW(real, h, m == WM_SETFONT ? WM_GETFONT : WM_GETICON, w, 0);
+            ICONINFO info = {};
+            const bool alive =
+                m == WM_SETFONT ? GetObjectType(HGDIOBJ(old)) == OBJ_FONT : GetIconInfo(HICON(old), &info) != FALSE;
+            if (info.hbmMask) DeleteObject(info.hbmMask);
+            if (info.hbmColor) DeleteObject(info.hbmColor);
+            replaced += old != 0;
+            deadAtReplacement += old && !alive;
+        }
+        return CallWindowProcW(real, h, m, w, l);
+    }
+    explicit ReplacedWhileAlive(std::initializer_list<HWND> windows) {
+        for (HWND h : windows) procs[h] = WNDPROC(SetWindowLongPtrW(h, GWLP_WNDPROC, LONG_PTR(&Proc)));
+    }
+    ~ReplacedWhileAlive() {
+        for (const auto& [h, real] : procs) SetWindowLongPtrW(h, GWLP_WNDPROC, LONG_PTR(real));
+        procs.clear();
+    }
+};
+
 TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     const char* dpi = getenv("VARNOSKLEN_DPI");
     EXPECT_EQ(support::Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
     const Placed start = CheckLayout(*form, support::Dpi());
+    ReplacedWhileAlive spy({form->Handle(), form->Text1, form->Command1, form->Label2});
     for (int to : {96, 120, 144, support::Dpi()}) {
         RECT suggested;
         GetWindowRect(form->Handle(), &suggested);
@@ -121,6 +151,8 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
         const Placed moved = CheckLayout(*form, to);
         EXPECT_TRUE(to != support::Dpi() || moved == start) << "as a start at " << to;
     }
+    EXPECT_GE(ReplacedWhileAlive::replaced, 4 * 5);
+    EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";
 }
 
 TEST(Contrast, RatiosAreThoseOfTheGuidelines) {

@@ -132,17 +132,22 @@ void Form1::CreateControls() {
     focus_ = Command1;
 }
 
+// The old font and icons are freed only once the new ones are in place: a
+// control or the caption must never hold a deleted one.
 SIZE Form1::ApplyDpi() {
-    font_.reset(layout::CreateGuiFont(dpi_));
+    common::ScopedFont font(layout::CreateGuiFont(dpi_));
     const layout::Controls controls = {Frame1, Label2, Label1, Text1, Command1, Label3};
-    const int clientHeight = layout::LayOut(controls, font_.get(), dpi_, LONGEST_STATUS_TEXTS,
+    const int clientHeight = layout::LayOut(controls, font.get(), dpi_, LONGEST_STATUS_TEXTS,
                                             sizeof LONGEST_STATUS_TEXTS / sizeof LONGEST_STATUS_TEXTS[0]);
+    font_ = std::move(font);
     InvalidateRect(hwnd_, nullptr, TRUE);
 
-    smallIcon_.reset(LoadIconOfSize(instance_, IDI_MAIN, layout::SmallIconSize(dpi_)));
-    bigIcon_.reset(LoadIconOfSize(instance_, IDI_MAIN, layout::BigIconSize(dpi_)));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    common::ScopedIcon small(LoadIconOfSize(instance_, IDI_MAIN, layout::SmallIconSize(dpi_)));
+    common::ScopedIcon big(LoadIconOfSize(instance_, IDI_MAIN, layout::BigIconSize(dpi_)));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    smallIcon_ = std::move(small);
+    bigIcon_ = std::move(big);
     return {layout::TwipsToPixels(layout::CLIENT_WIDTH_TWIPS, dpi_), clientHeight};
 }
 

@@ -143,12 +143,18 @@ void PlaceWindow(HWND window, const POINT* at, SIZE client, int dpi) {
     SIZE size = {r.right - r.left, r.bottom - r.top};
     POINT corner = at ? *at : POINT{};
     if (!at) {
-        RECT work = {};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        // The monitor the window opened on, whose DPI it was laid out for.
+        MONITORINFO monitor = {sizeof monitor};
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        const RECT& work = monitor.rcWork;
         corner = {work.left + (work.right - work.left - size.cx) / 2,
                   work.top + (work.bottom - work.top - size.cy) / 2};
     }
+    const int dpiBefore = DpiOfWindow(window);
     SetWindowPos(window, nullptr, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Moved onto a monitor of another scale on the way: the window has been
+    // laid out and placed again for it, which the sizes here would undo.
+    if (DpiOfWindow(window) != dpiBefore) return;
     // The frame's own metrics may differ from the estimate (a theme, a frame
     // drawn at another scale): the client area is what must come out right.
     RECT got = {};

@@ -27,7 +27,9 @@ int TwipsToPixels(int twips, int dpi);
 int DpiOfWindow(HWND window);
 int SystemDpi();
 // Gives a window the client area asked for, its top-left corner at `at`, or
-// centred in the work area when `at` is null.
+// centred in the work area of its monitor when `at` is null. A move onto a
+// monitor of another scale on the way is left as the window's own handling
+// of it made it.
 void PlaceWindow(HWND window, const POINT* at, SIZE client, int dpi);
 int SmallIconSize(int dpi);
 int BigIconSize(int dpi);

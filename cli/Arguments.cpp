@@ -39,6 +39,8 @@ Parsed Parse(int argc, const wchar_t* const* argv) {
         command.kind = CommandKind::Switch;
     } else if (Is(name, L"watch")) {
         command.kind = CommandKind::Watch;
+    } else if (Is(name, L"doctor")) {
+        command.kind = CommandKind::Doctor;
     } else {
         return Fail(L"unknown command", name);
     }

@@ -6,7 +6,7 @@
 
 namespace cli {
 
-enum class CommandKind { Help, Version, Status, Switch, Watch };
+enum class CommandKind { Help, Version, Status, Switch, Watch, Doctor };
 
 inline constexpr uint32_t MAX_WAIT_SECONDS = 86400;
 

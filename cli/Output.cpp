@@ -27,12 +27,14 @@ Line& Line::Digits(unsigned number, int width) {
     return *this << digits;
 }
 
-const wchar_t* StateWord(device::DeviceState state) {
-    switch (state) {
+const wchar_t* StateWord(const remote::Outcome& outcome) {
+    if (outcome.route == remote::Route::Busy) return L"busy";
+    switch (outcome.state) {
     case device::DeviceState::Present: return L"present";
     case device::DeviceState::Absent: return L"absent";
     case device::DeviceState::LibraryMissing: return L"library-missing";
     case device::DeviceState::LibraryIncomplete: return L"library-incomplete";
+    case device::DeviceState::LibraryOtherArchitecture: return OTHER_ARCHITECTURE_WORD;
     }
     return L"";
 }
@@ -41,8 +43,9 @@ Line Json(const remote::Outcome& outcome, const wchar_t* time) {
     Line line;
     line << L"{";
     if (time) line << L"\"time\": \"" << time << L"\", ";
-    line << L"\"state\": \"" << StateWord(outcome.state) << L"\", \"status\": ";
-    if (device::IsLibraryProblem(outcome.state)) return line << L"null, \"port\": null}";
+    line << L"\"state\": \"" << StateWord(outcome) << L"\", \"status\": ";
+    if (outcome.route == remote::Route::Busy || device::IsLibraryProblem(outcome.state))
+        return line << L"null, \"port\": null}";
     return line << static_cast<long long>(outcome.status) << L", \"port\": " << static_cast<long long>(outcome.portByte)
                 << L"}";
 }

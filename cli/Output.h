@@ -10,11 +10,13 @@ namespace cli {
 
 inline constexpr int EXIT_NOT_WITHIN_TIME = 3;
 inline constexpr int EXIT_USAGE = 64;
+// Ended by Ctrl+C or Ctrl+Break while waiting (never inside a sequence).
+inline constexpr int EXIT_INTERRUPTED = 130;
 
 // A line of output, without its line break; what does not fit is cut.
 // (No wsprintf: the command line does without user32.)
 struct Line {
-    wchar_t text[256] = {};
+    wchar_t text[512] = {};
     int length = 0;
 
     Line& operator<<(const wchar_t* more);
@@ -22,11 +24,15 @@ struct Line {
     Line& Digits(unsigned number, int width);  // zero-padded to width
 };
 
-// present, absent, library-missing, library-incomplete.
-const wchar_t* StateWord(device::DeviceState state);
+// A library of the other width than this program's.
+inline constexpr const wchar_t* OTHER_ARCHITECTURE_WORD = sizeof(void*) == 4 ? L"library-64-bit" : L"library-32-bit";
+
+// present, absent, library-missing, library-incomplete, library-64-bit; busy.
+const wchar_t* StateWord(const remote::Outcome& outcome);
 
 // {"state": "present", "status": 0, "port": 0}; status and port are null when
-// the library cannot be used. With a time, it comes first as "time".
+// the library cannot be used or the program was busy. With a time, it comes
+// first as "time".
 Line Json(const remote::Outcome& outcome, const wchar_t* time = nullptr);
 
 // 2026-12-07T18:34:57.123+02:00

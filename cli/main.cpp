@@ -4,7 +4,9 @@
 #include <winver.h>
 
 #include "cli/Arguments.h"
+#include "cli/Doctor.h"
 #include "cli/Output.h"
+#include "device/BoxLock.h"
 #include "remote/Operations.h"
 
 namespace {
@@ -14,7 +16,7 @@ using device::DeviceState;
 constexpr DWORD POLL_MS = 100;
 
 constexpr wchar_t SHORT_USAGE[] =
-    L"usage: varnosklen-cli status [--json] | switch [--wait SECONDS] | watch [--json] | --help | --version\n";
+    L"usage: varnosklen-cli status [--json] | switch [--wait SECONDS] | watch [--json] | doctor | --help | --version\n";
 
 constexpr wchar_t USAGE[] =
     L"varnosklen-cli: the USB sharing switch Varnosklen from the command line.\n"
@@ -23,10 +25,13 @@ constexpr wchar_t USAGE[] =
     L"  varnosklen-cli switch [--wait SECONDS]  pass the line through to the shared peripheral;\n"
     L"                                          --wait: and wait until the box has left the bus\n"
     L"  varnosklen-cli watch [--json]           a line each time the state changes, until Ctrl+C\n"
+    L"  varnosklen-cli doctor                   where AVR309.dll is looked for, what is there, the box\n"
     L"\n"
     L"Exit codes: 0 present, switched or passed through; 1 absent (nothing sent);\n"
-    L"2 AVR309.dll missing or incomplete; 3 still on the bus when the wait ran out;\n"
-    L"64 bad input. With Varnosklen.exe running, status and switch go through it.\n"
+    L"2 AVR309.dll missing, incomplete or 64-bit; 3 still on the bus when the wait ran out;\n"
+    L"4 busy: the running Varnosklen.exe did not take the request in time, or another\n"
+    L"program held the box (nothing sent); 64 bad input; 130 ended by Ctrl+C.\n"
+    L"With Varnosklen.exe running, status and switch go through it.\n"
     L"\n"
     L"varnosklen-cli: ο διακόπτης κοινής χρήσης USB Varnosklen από τη γραμμή εντολών.\n"
     L"\n"
@@ -34,15 +39,17 @@ constexpr wchar_t USAGE[] =
     L"  varnosklen-cli switch [--wait ΔΕΥΤ]     σύνδεση με το κοινό περιφερειακό USB·\n"
     L"                                          --wait: και αναμονή έως ότου φύγει η συσκευή από τον δίαυλο\n"
     L"  varnosklen-cli watch [--json]           μία γραμμή σε κάθε αλλαγή, έως το Ctrl+C\n"
+    L"  varnosklen-cli doctor                   πού αναζητείται η AVR309.dll, τι υπάρχει εκεί, η συσκευή\n"
     L"\n"
     L"Κωδικοί εξόδου: 0 βρέθηκε, στάλθηκε ή συνδέθηκε· 1 δεν βρέθηκε (δεν στάλθηκε τίποτα)·\n"
-    L"2 η AVR309.dll λείπει ή είναι ελλιπής· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
-    L"64 λάθος ορίσματα. Όταν τρέχει το Varnosklen.exe, τα status και switch περνούν από αυτό.\n";
+    L"2 η AVR309.dll λείπει, είναι ελλιπής ή 64 bit· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
+    L"4 απασχολημένο: το Varnosklen.exe δεν δέχτηκε εγκαίρως το αίτημα ή άλλο πρόγραμμα\n"
+    L"χειριζόταν τη συσκευή (δεν στάλθηκε τίποτα)· 64 λάθος ορίσματα· 130 διακοπή με Ctrl+C.\n"
+    L"Όταν τρέχει το Varnosklen.exe, τα status και switch περνούν από αυτό.\n";
 
 HANDLE out;
 HANDLE err;
-volatile LONG interrupted = 0;
-CRITICAL_SECTION switching;  // held while a switch is under way
+int exitWhenInterrupted = cli::EXIT_INTERRUPTED;
 
 // To a console as text; to a pipe or a file as UTF-8. False when it could not
 // be written, as to a pipe nobody reads any more.
@@ -59,36 +66,43 @@ bool Write(HANDLE handle, const wchar_t* text) {
 
 bool WriteLine(const wchar_t* text) { return Write(out, text) && Write(out, L"\n"); }
 
-// Ctrl+C, Ctrl+Break and closing the console wait for a switch under way to
-// be sent whole; Ctrl+C and Ctrl+Break then end the command, not the process.
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-    InterlockedExchange(&interrupted, 1);
-    EnterCriticalSection(&switching);
-    LeaveCriticalSection(&switching);
-    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+// Ctrl+C, Ctrl+Break and closing the console end a wait at once, but a
+// sequence of calls under way is sent whole first.
+BOOL WINAPI OnConsoleEvent(DWORD) { device::BoxLock::ExitBetweenSequences(static_cast<UINT>(exitWhenInterrupted)); }
+
+bool IsBusy(const remote::Outcome& outcome) { return outcome.route == remote::Route::Busy; }
+
+// Why nothing was sent, for the person reading.
+void SayBusy() {
+    Write(err,
+          L"varnosklen-cli: the running Varnosklen.exe did not take the request in time, or another program "
+          L"held the box; nothing was sent\n");
 }
 
 int Status(const cli::Command& command) {
     const remote::Outcome outcome = remote::QueryStatus();
-    WriteLine(command.json ? cli::Json(outcome).text : cli::StateWord(outcome.state));
-    return remote::ExitCode(outcome.state);
+    if (IsBusy(outcome)) SayBusy();
+    WriteLine(command.json ? cli::Json(outcome).text : cli::StateWord(outcome));
+    return remote::ExitCode(outcome);
 }
 
 int Switch(const cli::Command& command) {
-    EnterCriticalSection(&switching);
     const remote::Outcome outcome = remote::Switch();
-    LeaveCriticalSection(&switching);
-    if (outcome.state != DeviceState::Present || !command.wait) {
-        WriteLine(outcome.state == DeviceState::Present ? L"switched" : cli::StateWord(outcome.state));
-        return remote::ExitCode(outcome.state);
+    const bool sent = !IsBusy(outcome) && outcome.state == DeviceState::Present;
+    if (IsBusy(outcome)) SayBusy();
+    if (!sent || !command.wait) {
+        WriteLine(sent ? L"switched" : cli::StateWord(outcome));
+        return remote::ExitCode(outcome);
     }
+    // A busy answer on the way is no answer: asked again until the time runs out.
     const ULONGLONG deadline = GetTickCount64() + command.waitSeconds * 1000ull;
     for (;;) {
-        if (remote::QueryStatus().state == DeviceState::Absent) {
+        const remote::Outcome now = remote::QueryStatus();
+        if (!IsBusy(now) && now.state == DeviceState::Absent) {
             WriteLine(L"passed-through");
             return 0;
         }
-        if (interrupted || GetTickCount64() >= deadline) break;
+        if (GetTickCount64() >= deadline) break;
         Sleep(POLL_MS);
     }
     WriteLine(L"still-on-bus");
@@ -116,15 +130,17 @@ bool ReaderGone() {
 }
 
 // Probes on its own even with the program running: a probe changes nothing.
+// A probe the box is too busy for is skipped. Ctrl+C is its normal end.
 int Watch(const cli::Command& command) {
+    exitWhenInterrupted = 0;
     bool first = true;
     DeviceState last = DeviceState::Absent;
-    for (ULONGLONG next = GetTickCount64(); !interrupted;) {
-        const remote::Outcome outcome = remote::ProbeHere();
-        if (first || outcome.state != last) {
+    for (ULONGLONG next = GetTickCount64();;) {
+        const remote::Outcome outcome = remote::ProbeHere(POLL_MS);
+        if (!IsBusy(outcome) && (first || outcome.state != last)) {
             const cli::Line time = Now();
             const cli::Line line = command.json ? cli::Json(outcome, time.text)
-                                                : cli::Line() << time.text << L" " << cli::StateWord(outcome.state);
+                                                : cli::Line() << time.text << L" " << cli::StateWord(outcome);
             if (!WriteLine(line.text)) break;
             first = false;
             last = outcome.state;
@@ -163,6 +179,9 @@ int Version() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Nothing is loaded from the current folder: neither the device library
+    // (its search leaves that folder out) nor anything the library needs.
+    SetDllDirectoryW(L"");
     out = GetStdHandle(STD_OUTPUT_HANDLE);
     err = GetStdHandle(STD_ERROR_HANDLE);
     const cli::Parsed parsed = cli::Parse(argc - 1, argv + 1);
@@ -175,7 +194,6 @@ int wmain(int argc, wchar_t** argv) {
         Write(err, SHORT_USAGE);
         return cli::EXIT_USAGE;
     }
-    InitializeCriticalSection(&switching);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     switch (parsed.command.kind) {
     case cli::CommandKind::Help: Write(out, USAGE); return 0;
@@ -183,6 +201,7 @@ int wmain(int argc, wchar_t** argv) {
     case cli::CommandKind::Status: return Status(parsed.command);
     case cli::CommandKind::Switch: return Switch(parsed.command);
     case cli::CommandKind::Watch: return Watch(parsed.command);
+    case cli::CommandKind::Doctor: return cli::Doctor(WriteLine);
     }
     return 0;
 }

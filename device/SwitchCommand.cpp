@@ -8,6 +8,7 @@ ProbeResult Probe(uint8_t& port_byte) {
     switch (module1::CheckLibrary()) {
     case module1::LibraryState::LibraryMissing: return {DeviceState::LibraryMissing, 0};
     case module1::LibraryState::OperationMissing: return {DeviceState::LibraryIncomplete, 0};
+    case module1::LibraryState::OtherArchitecture: return {DeviceState::LibraryOtherArchitecture, 0};
     case module1::LibraryState::Ready: break;
     }
     const int32_t status = module1::DoGetOutDataPort(port_byte);

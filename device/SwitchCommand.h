@@ -6,10 +6,12 @@
 
 namespace device {
 
-enum class DeviceState { Present, Absent, LibraryMissing, LibraryIncomplete };
+// LibraryOtherArchitecture: the only library found is of the other width
+// (64-bit for this 32-bit program), which no process of ours can load.
+enum class DeviceState { Present, Absent, LibraryMissing, LibraryIncomplete, LibraryOtherArchitecture };
 
 inline bool IsLibraryProblem(DeviceState state) {
-    return state == DeviceState::LibraryMissing || state == DeviceState::LibraryIncomplete;
+    return state != DeviceState::Present && state != DeviceState::Absent;
 }
 
 struct ProbeResult {
@@ -18,7 +20,7 @@ struct ProbeResult {
 };
 
 // Checks the library, then asks DoGetOutDataPort whether the box is on the
-// bus. Only status 1 means absent.
+// bus. Only status 1 means absent. Callers hold a device::BoxLock.
 ProbeResult Probe(uint8_t& port_byte);
 
 // The three passes of the switch command: read the direction register, flip

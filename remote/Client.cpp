@@ -1,9 +1,9 @@
 // The front end's side of a request. user32 is bound here only once a running
 // program is published: a command that finds none never loads it, and starts
 // as quickly as a bare console program (user32 alone doubles that under Wine).
-#include "remote/Link.h"
-
 #include <type_traits>
+
+#include "remote/Link.h"
 
 namespace remote {
 
@@ -17,10 +17,13 @@ constexpr bool POINTERS_ARE_LONGS = sizeof(LONG_PTR) == sizeof(LONG);
 constexpr const char* SET_WINDOW_LONG_PTR = POINTERS_ARE_LONGS ? "SetWindowLongW" : "SetWindowLongPtrW";
 constexpr const char* GET_WINDOW_LONG_PTR = POINTERS_ARE_LONGS ? "GetWindowLongW" : "GetWindowLongPtrW";
 
+// A program starting up has published nothing yet, or one ending no window.
+constexpr DWORD PUBLISH_POLL_MS = 20;
+
 struct User32 {
     decltype(&::GetClassNameW) GetClassNameW;
+    decltype(&::GetWindowThreadProcessId) GetWindowThreadProcessId;
     decltype(&::SendMessageTimeoutW) SendMessageTimeoutW;
-    decltype(&::SendMessageW) SendMessageW;
     decltype(&::GetClassInfoExW) GetClassInfoExW;
     decltype(&::RegisterClassExW) RegisterClassExW;
     decltype(&::CreateWindowExW) CreateWindowExW;
@@ -41,8 +44,8 @@ struct User32 {
             bound = bound && function;
         };
         bind(GetClassNameW, "GetClassNameW");
+        bind(GetWindowThreadProcessId, "GetWindowThreadProcessId");
         bind(SendMessageTimeoutW, "SendMessageTimeoutW");
-        bind(SendMessageW, "SendMessageW");
         bind(GetClassInfoExW, "GetClassInfoExW");
         bind(RegisterClassExW, "RegisterClassExW");
         bind(CreateWindowExW, "CreateWindowExW");
@@ -54,73 +57,123 @@ struct User32 {
     }
 } user32;
 
+// The request under way, as its reply window sees it.
 struct Pending {
     HWND program;
-    Op op;
-    Reply reply;
-    bool answered;
+    Request request;
+    Answer answer;
+    bool answered;   // the window's answer was taken: it carries the request out
+    bool withdrawn;  // given up: an answer coming now is refused, and nothing is done
 };
 
 LRESULT CALLBACK ReplyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_COPYDATA) return user32.DefWindowProcW(hwnd, msg, wParam, lParam);
     auto* pending = reinterpret_cast<Pending*>(user32.GetLongPtr(hwnd, GWLP_USERDATA));
-    if (!pending || reinterpret_cast<HWND>(wParam) != pending->program ||
-        !ReadReply(reinterpret_cast<const COPYDATASTRUCT*>(lParam), pending->op, pending->reply))
+    if (!pending || pending->withdrawn || pending->answered || reinterpret_cast<HWND>(wParam) != pending->program ||
+        !ReadAnswer(reinterpret_cast<const COPYDATASTRUCT*>(lParam), pending->request, pending->answer))
         return FALSE;
     pending->answered = true;
     return TRUE;
 }
 
-// The window SingleInstance publishes, if there is one.
-HWND PublishedWindow() {
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, INSTANCE_NAME);
-    if (!mapping) return nullptr;
-    HWND window = nullptr;
-    if (const auto* published = static_cast<const LONG*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(LONG)))) {
-        window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*published));
-        UnmapViewOfFile(published);
-    }
-    CloseHandle(mapping);
-    wchar_t name[64] = {};
-    if (!window || !user32.Bind() || !user32.GetClassNameW(window, name, 64)) return nullptr;
-    return lstrcmpW(name, WINDOW_CLASS) == 0 ? window : nullptr;
+ULONGLONG Now() { return GetTickCount64(); }
+
+DWORD Left(ULONGLONG deadline) {
+    const ULONGLONG now = Now();
+    return now < deadline ? static_cast<DWORD>(deadline - now) : 0;
 }
 
-}  // namespace
+// The published program: its window and its process, open for waiting.
+struct Running {
+    HWND window = nullptr;
+    HANDLE process = nullptr;
+    ~Running() {
+        if (process) CloseHandle(process);
+    }
+    bool Ended() const { return !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
+};
 
-bool Ask(Op op, Reply& reply) {
-    HWND program = PublishedWindow();
-    DWORD_PTR result = 0;
-    // A quick question first: a request that merely takes long must not be
-    // taken for a window that does not answer.
-    if (!program || !user32.SendMessageTimeoutW(program, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_MS, &result))
-        return false;
+bool ReadPublished(Published& published) {
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, INSTANCE_NAME);
+    if (!mapping) return false;
+    const auto* view = static_cast<const Published*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(Published)));
+    if (view) {
+        published = *view;
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+    return view != nullptr;
+}
 
+// Waits, until the deadline, for a program that is starting up to publish its
+// window. False when none runs, or the one published has ended.
+bool FindProgram(Running& running, ULONGLONG deadline) {
+    Published published = {};
+    if (!ReadPublished(published) || !published.processId) return false;
+    running.process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(published.processId));
+    if (running.Ended() || !user32.Bind()) return false;
+    for (;;) {
+        ReadPublished(published);
+        running.window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(published.window));
+        wchar_t name[64] = {};
+        DWORD owner = 0;
+        if (running.window && user32.GetClassNameW(running.window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0 &&
+            user32.GetWindowThreadProcessId(running.window, &owner) && owner == static_cast<DWORD>(published.processId))
+            return true;
+        if (running.Ended()) return false;
+        running.window = nullptr;
+        if (!Left(deadline)) return true;  // there, but without a window to ask: busy
+        Sleep(PUBLISH_POLL_MS);
+    }
+}
+
+HWND CreateReplyWindow(Pending& pending) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing = {sizeof existing}, cls = {sizeof cls};
     cls.lpfnWndProc = ReplyWindowProc;
     cls.hInstance = instance;
     cls.lpszClassName = REPLY_CLASS;
-    if (!user32.GetClassInfoExW(instance, REPLY_CLASS, &existing) && !user32.RegisterClassExW(&cls)) return false;
-    HWND replyWindow =
-        user32.CreateWindowExW(0, REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!replyWindow) return false;
-    Pending pending = {program, op, {}, false};
-    user32.SetLongPtr(replyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pending));
+    if (!user32.GetClassInfoExW(instance, REPLY_CLASS, &existing) && !user32.RegisterClassExW(&cls)) return nullptr;
+    HWND reply = user32.CreateWindowExW(0, REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!reply) return nullptr;
+    user32.SetLongPtr(reply, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pending));
+    // The answer of a program run at another integrity level than this.
+    AcceptCopyDataFromAnyLevel(reply);
+    return reply;
+}
 
-    Request request = MakeRequest(op);
-    COPYDATASTRUCT data = {REQUEST_TAG, sizeof request, &request};
-    // No time limit: the window is carrying the request out, and a slow box
-    // holds it as a call of our own would hold us. A window that goes ends
-    // the wait. The reply comes as a message sent to replyWindow meanwhile.
-    while ((result = user32.SendMessageW(program, WM_COPYDATA, reinterpret_cast<WPARAM>(replyWindow),
-                                         reinterpret_cast<LPARAM>(&data))) == BUSY) {
+}  // namespace
+
+Asked Ask(Op op, Answer& answer) {
+    const ULONGLONG deadline = Now() + ANSWER_MS;
+    Running running;
+    if (!FindProgram(running, deadline)) return Asked::NoProgram;
+    if (!running.window) return Asked::Busy;
+
+    Pending pending = {
+        running.window, MakeRequest(op, GetCurrentProcessId() ^ static_cast<uint32_t>(Now())), {}, false, false};
+    HWND reply = CreateReplyWindow(pending);
+    if (!reply) return Asked::Busy;
+    COPYDATASTRUCT data = {REQUEST_TAG, sizeof pending.request, &pending.request};
+    DWORD_PTR result = FALSE;
+    bool done = false;
+    // The answer comes as a message to the reply window while this waits.
+    while (!pending.answered && Left(deadline)) {
+        done = user32.SendMessageTimeoutW(running.window, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
+                                          reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, Left(deadline), &result);
+        if (!done || result != BUSY) break;
         Sleep(BUSY_RETRY_MS);
     }
-    user32.DestroyWindow(replyWindow);
-    if (!result || !pending.answered) return false;
-    reply = pending.reply;
-    return true;
+    // From here on an answer is refused, and the window does nothing.
+    pending.withdrawn = true;
+    user32.DestroyWindow(reply);
+    if (pending.answered) {
+        // Taken while it still works: it has finished once it answers again.
+        if (!done) user32.SendMessageTimeoutW(running.window, WM_NULL, 0, 0, SMTO_NORMAL, FINISH_MS, &result);
+        answer = pending.answer;
+        return Asked::Answered;
+    }
+    return running.Ended() ? Asked::NoProgram : Asked::Busy;
 }
 
 }  // namespace remote

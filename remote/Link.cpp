@@ -7,14 +7,21 @@ bool IsWindowOfClass(HWND window, const wchar_t* cls) {
     return window && GetClassNameW(window, name, 64) && lstrcmpW(name, cls) == 0;
 }
 
-bool SendReply(HWND reply_to, HWND from, const Reply& reply) {
+void AcceptCopyDataFromAnyLevel(HWND window) {
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const auto filter =
+        reinterpret_cast<Filter>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"));
+    if (filter) filter(window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+}
+
+bool OfferAnswer(HWND reply_to, HWND from, const Answer& answer) {
     if (!IsWindowOfClass(reply_to, REPLY_CLASS)) return false;
-    Reply copy = reply;
-    COPYDATASTRUCT data = {REPLY_TAG, sizeof copy, &copy};
-    DWORD_PTR result = 0;
+    Answer copy = answer;
+    COPYDATASTRUCT data = {ANSWER_TAG, sizeof copy, &copy};
+    DWORD_PTR taken = FALSE;
     return SendMessageTimeoutW(reply_to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data),
-                               SMTO_ABORTIFHUNG, ANSWER_MS, &result) &&
-           result;
+                               SMTO_BLOCK | SMTO_ABORTIFHUNG, ANSWER_MS, &taken) &&
+           taken == TRUE;
 }
 
 }  // namespace remote

@@ -1,5 +1,5 @@
 // Both ends of a request to the running program: the front end's, which
-// finds the window and waits for the reply, and the window's, which answers.
+// finds the window and waits for its answer, and the window's, which answers.
 #pragma once
 
 #include <windows.h>
@@ -8,18 +8,31 @@
 
 namespace remote {
 
-// A window that takes longer than this to answer counts as not running.
+// A program whose window has not taken a request within this is busy.
 inline constexpr DWORD ANSWER_MS = 2000;
+// Once its answer is taken, the longest the asker waits for the window to
+// have carried the request out.
+inline constexpr DWORD FINISH_MS = 30000;
 
 // Whether a window, of any process, is of the class.
 bool IsWindowOfClass(HWND window, const wchar_t* cls);
 
-// Asks the running program and waits, as long as the library takes, for the
-// reply. False when none is published, it does not answer in time or it has
-// gone before replying.
-bool Ask(Op op, Reply& reply);
+// Lets WM_COPYDATA reach a window from a process of a lower integrity level
+// (the program run as administrator, or a command run elevated).
+void AcceptCopyDataFromAnyLevel(HWND window);
 
-// The window's end: the reply to a request that came with reply_to.
-bool SendReply(HWND reply_to, HWND from, const Reply& reply);
+enum class Asked {
+    Answered,   // the program took the request; answer says what it found and so did
+    NoProgram,  // none is published, or its process has ended
+    Busy        // it did not take the request in time: nothing was done
+};
+
+// Asks the running program and waits, at most ANSWER_MS for it to take the
+// request and FINISH_MS more for it to finish.
+Asked Ask(Op op, Answer& answer);
+
+// The window's end: offers the answer to the asker before acting on it; true
+// when the asker took it.
+bool OfferAnswer(HWND reply_to, HWND from, const Answer& answer);
 
 }  // namespace remote

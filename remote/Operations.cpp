@@ -1,51 +1,68 @@
 #include "remote/Operations.h"
 
+#include "device/BoxLock.h"
 #include "remote/Link.h"
 
 namespace remote {
 
 namespace {
 
-bool AskProgram(Op op, Outcome& outcome) {
-    Reply reply;
-    if (!Ask(op, reply)) return false;
-    outcome = {static_cast<device::DeviceState>(reply.state), reply.status, static_cast<uint8_t>(reply.portByte), true};
-    return true;
+constexpr Outcome BUSY_OUTCOME = {Route::Busy, device::DeviceState::Absent, 0, 0};
+
+Outcome FromAnswer(const Answer& answer) {
+    return {Route::Program, static_cast<device::DeviceState>(answer.state), answer.status,
+            static_cast<uint8_t>(answer.portByte)};
 }
 
-Outcome ProbeHere(uint8_t& port_byte) {
+Outcome Probed(uint8_t& port_byte) {
     const device::ProbeResult probe = device::Probe(port_byte);
-    return {probe.state, device::IsLibraryProblem(probe.state) ? 0 : probe.status, port_byte, false};
+    return {Route::Here, probe.state, device::IsLibraryProblem(probe.state) ? 0 : probe.status, port_byte};
+}
+
+// Through the program; Here when none runs.
+Outcome AskProgram(Op op, bool& no_program) {
+    Answer answer = {};
+    const Asked asked = Ask(op, answer);
+    no_program = asked == Asked::NoProgram;
+    return asked == Asked::Answered ? FromAnswer(answer) : BUSY_OUTCOME;
 }
 
 }  // namespace
 
-Outcome ProbeHere() {
+Outcome ProbeHere(unsigned long wait_ms) {
+    device::BoxLock lock(wait_ms);
+    if (!lock) return BUSY_OUTCOME;
     uint8_t port = 0;
-    return ProbeHere(port);
+    return Probed(port);
 }
 
 Outcome QueryStatus() {
-    Outcome outcome;
-    if (AskProgram(Op::Status, outcome)) return outcome;
-    return ProbeHere();
+    bool noProgram = false;
+    const Outcome outcome = AskProgram(Op::Status, noProgram);
+    return noProgram ? ProbeHere() : outcome;
 }
 
 Outcome Switch() {
-    Outcome outcome;
-    if (AskProgram(Op::Switch, outcome)) return outcome;
+    bool noProgram = false;
+    const Outcome outcome = AskProgram(Op::Switch, noProgram);
+    if (!noProgram) return outcome;
+    // No program: the ten calls from here, none of another process's between them.
+    device::BoxLock lock(BOX_WAIT_MS);
+    if (!lock) return BUSY_OUTCOME;
     uint8_t port = 0;
-    outcome = ProbeHere(port);
-    if (outcome.state == device::DeviceState::Present) device::SendSwitchPasses(port);
-    return outcome;
+    const Outcome probed = Probed(port);
+    if (probed.state == device::DeviceState::Present) device::SendSwitchPasses(port);
+    return probed;
 }
 
-int ExitCode(device::DeviceState state) {
-    switch (state) {
+int ExitCode(const Outcome& outcome) {
+    if (outcome.route == Route::Busy) return EXIT_BUSY;
+    switch (outcome.state) {
     case device::DeviceState::Present: return 0;
     case device::DeviceState::Absent: return 1;
     case device::DeviceState::LibraryMissing:
-    case device::DeviceState::LibraryIncomplete: break;
+    case device::DeviceState::LibraryIncomplete:
+    case device::DeviceState::LibraryOtherArchitecture: break;
     }
     return 2;
 }

@@ -1,6 +1,7 @@
 // What a front end other than the window asks of the box. Through the
-// running program when it answers, so that one process drives the box and
-// its window follows; otherwise with the device library in this process.
+// running program when there is one, so that one process drives the box and
+// its window follows; with the device library in this process only when no
+// program runs. Either way one sequence at a time (device::BoxLock).
 #pragma once
 
 #include <cstdint>
@@ -9,25 +10,35 @@
 
 namespace remote {
 
-struct Outcome {
-    device::DeviceState state;
-    int32_t status;  // meaningful unless the library cannot be used
-    uint8_t portByte;
-    bool throughProgram;
+enum class Route {
+    Program,  // the running program answered
+    Here,     // none runs: the library in this process
+    Busy      // the program did not take the request, or another sequence held the box: nothing was done
 };
+
+struct Outcome {
+    Route route;
+    device::DeviceState state;  // meaningful unless busy
+    int32_t status;             // meaningful unless the library cannot be used
+    uint8_t portByte;
+};
+
+// The longest a front end waits for another process's sequence on the box.
+inline constexpr unsigned long BOX_WAIT_MS = 2000;
 
 // One probe.
 Outcome QueryStatus();
-// One probe with the library in this process, whatever else runs: a probe
-// changes nothing on the box.
-Outcome ProbeHere();
+// One probe with the library in this process, whatever else runs (a probe
+// changes nothing on the box), waiting at most wait_ms for the box.
+Outcome ProbeHere(unsigned long wait_ms = BOX_WAIT_MS);
 // A probe and, when the box is present, the switch command: the button's ten
 // calls. The outcome is the probe's, so the command went out exactly when
-// the state is Present.
+// the state is Present and the route is not Busy.
 Outcome Switch();
 
 // Exit codes of a probe or a switch: 0 present (sent), 1 absent (nothing
-// sent), 2 the library cannot be used.
-int ExitCode(device::DeviceState state);
+// sent), 2 the library cannot be used, 4 busy (nothing sent).
+inline constexpr int EXIT_BUSY = 4;
+int ExitCode(const Outcome& outcome);
 
 }  // namespace remote

@@ -1,5 +1,6 @@
 #include "remote/SingleInstance.h"
 
+#include "common/SharedSecurity.h"
 #include "remote/Link.h"
 
 namespace {
@@ -8,29 +9,43 @@ constexpr DWORD PUBLISH_WAIT_MS = 3000;  // a first copy still starting up
 
 }  // namespace
 
+// Readable from every process of the session, whatever its level, so that a
+// command run elevated or in a sandbox finds the program instead of driving
+// the box beside it; written only by the program.
 SingleInstance::SingleInstance() {
-    mapping_ =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), remote::INSTANCE_NAME);
-    if (!mapping_) return;  // no way to tell: run as the only copy
-    first_ = GetLastError() != ERROR_ALREADY_EXISTS;
-    window_ = static_cast<volatile LONG*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
+    mapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, remote::INSTANCE_NAME);
+    first_ = mapping_ == nullptr;
+    if (first_) {
+        common::SharedSecurity readable(common::READABLE_BY_EVERYONE);
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, readable.get(), PAGE_READWRITE, 0,
+                                      sizeof(remote::Published), remote::INSTANCE_NAME);
+        if (!mapping_) return;  // no way to tell: run as the only copy
+        first_ = GetLastError() != ERROR_ALREADY_EXISTS;
+    }
+    const DWORD access = first_ ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ;
+    published_ =
+        static_cast<volatile remote::Published*>(MapViewOfFile(mapping_, access, 0, 0, sizeof(remote::Published)));
     if (!first_) BringRunningCopyForward();
 }
 
 SingleInstance::~SingleInstance() {
-    if (window_) UnmapViewOfFile(const_cast<LONG*>(window_));
+    if (published_) UnmapViewOfFile(const_cast<remote::Published*>(published_));
     if (mapping_) CloseHandle(mapping_);
 }
 
 void SingleInstance::Publish(HWND window) {
-    if (window_ && first_) InterlockedExchange(window_, static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
+    if (!published_ || !first_) return;
+    remote::AcceptCopyDataFromAnyLevel(window);
+    InterlockedExchange(&published_->processId, static_cast<LONG>(GetCurrentProcessId()));
+    InterlockedExchange(&published_->window, static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
 }
 
 void SingleInstance::BringRunningCopyForward() {
-    if (!window_) return;
+    if (!published_) return;
     const ULONGLONG deadline = GetTickCount64() + PUBLISH_WAIT_MS;
     HWND running = nullptr;
-    while (!(running = reinterpret_cast<HWND>(static_cast<LONG_PTR>(*window_))) && GetTickCount64() < deadline)
+    while (!(running = reinterpret_cast<HWND>(static_cast<LONG_PTR>(published_->window))) &&
+           GetTickCount64() < deadline)
         Sleep(20);
     if (!remote::IsWindowOfClass(running, remote::WINDOW_CLASS)) return;
     // The restore command shows a window hidden in the notification area, as

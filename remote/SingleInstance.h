@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "remote/Protocol.h"
+
 class SingleInstance {
 public:
     SingleInstance();
@@ -15,13 +17,14 @@ public:
     // True when no other copy runs. Otherwise the running copy has been
     // brought forward, and this one should end.
     bool IsFirst() const { return first_; }
-    // Tells later starts which window to bring forward.
+    // Tells later starts and the command line which window to turn to, and
+    // lets requests reach it from processes of any integrity level.
     void Publish(HWND window);
 
 private:
     void BringRunningCopyForward();
 
     HANDLE mapping_ = nullptr;
-    volatile LONG* window_ = nullptr;  // the running copy's window handle, 0 until published
+    volatile remote::Published* published_ = nullptr;  // zero until published
     bool first_ = true;
 };

@@ -7,7 +7,7 @@ SCRIPT="$(basename "$0")"
 
 # A failing step says what failed, never just an exit code.
 set -E
-trap 'echo "$SCRIPT: failed (exit status $?): $BASH_COMMAND" >&2' ERR
+trap 'echo "$SCRIPT: failed (exit status $?): ${BASH_COMMAND%%$'"'"'\n'"'"'*}" >&2' ERR
 
 # The 32-bit program is what is released and what the tests run on. A machine
 # whose kernel runs no 32-bit Linux programs cannot start 32-bit Wine; there
@@ -186,7 +186,19 @@ init_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.varnosklen-ready"
   fi
+  network_drive
   set_dpi "${VARNOSKLEN_DPI:-96}"
+}
+
+# Drive N: of the prefix is a network drive, as Windows sees one mapped to a
+# share: the tests check that the library is never loaded from there.
+network_drive() {
+  if [ ! -L "$WINEPREFIX/dosdevices/n:" ]; then
+    mkdir -p "$BUILD_DIR/network-drive"
+    ln -sfn "$BUILD_DIR/network-drive" "$WINEPREFIX/dosdevices/n:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v 'n:' /d network /f >/dev/null 2>&1
+    wineserver -w
+  fi
 }
 
 set_dpi() {

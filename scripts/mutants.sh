@@ -2,7 +2,7 @@
 # Shows that the tests catch real faults: applies deliberate faults, one at a
 # time, to a copy of the sources, builds it, runs the tests that should catch
 # each, and prints a table. Not part of the test run (about 20 minutes).
-#   scripts/mutants.sh [NAME-FILTER]
+#   scripts/mutants.sh [NAME-PATTERN]   (a regular expression on the faults' names)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
@@ -21,7 +21,7 @@ if [ "$VARNOSKLEN_ARCH" = 64 ]; then toolchain=mingw-x86_64; fi
 cmake -S "$copy" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DWINE="$WINE_LOADER" >/dev/null
 
 python3 - "$copy" "$build_dir" "${1:-}" <<'PY'
-import os, subprocess, sys
+import os, re, subprocess, sys
 src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
 
 # fault, file, text, replacement, test executable, gtest filter
@@ -100,6 +100,39 @@ FAULTS = [
      "e2e_test", "EndToEnd.StartedWithTray*"),
     ("the link opened hidden", "window/Form1.cpp", "nullptr, nullptr, SW_SHOWNORMAL);", "nullptr, nullptr, SW_HIDE);",
      "shell_test", "LinkTest.*"),
+    ("the box's lock never waited for", "device/BoxLock.cpp", "const DWORD waited = WaitForSingleObject(mutex, wait_ms);",
+     "const DWORD waited = WAIT_OBJECT_0;", "cli_test", "CommandLine.TwoCommandsAtOnce*"),
+    ("the poll probing in the middle of another program's sequence", "window/Form1.cpp",
+     "device::PRESS_WAIT_MS : 0); lock) {", "device::PRESS_WAIT_MS : 0); true) {",
+     "form_test", "FormTest.ThePollWaitsOut*"),
+    ("the command line driving the box beside a busy program", "remote/Operations.cpp",
+     "no_program = asked == Asked::NoProgram;", "no_program = asked != Asked::Answered;",
+     "cli_test", "CommandLine.ABusyProgram*"),
+    ("a request carried out after its asker gave up", "window/RemoteRequests.cpp",
+     "if (!remote::OfferAnswer(reply_to, hwnd_, remote::MakeAnswer(request, lastProbe_, PortByte))) return FALSE;",
+     "remote::OfferAnswer(reply_to, hwnd_, remote::MakeAnswer(request, lastProbe_, PortByte));",
+     "cli_test", "CommandLine.AnAnswerRefused*"),
+    ("a mapped network drive on PATH searched", "device/LibrarySearch.cpp",
+     "return GetDriveTypeW(root) == DRIVE_REMOTE;", "return false;", "e2e_test", "EndToEnd.TheLibraryIsLoadedOnly*"),
+    ("a UNC folder on PATH searched", "device/LibrarySearch.cpp",
+     "if (length >= 2 && IsSlash(folder[0]) && IsSlash(folder[1])) return true;", "",
+     "form_test", "SearchSchedule.NetworkAnd*"),
+    ("an incomplete library kept", "device/module1.cpp", "    for (FARPROC& op : operations) op = nullptr;\n    library.reset();\n",
+     "", "e2e_test", "EndToEnd.AMissingOperation*"),
+    ("a 64-bit library reported as missing", "device/module1.cpp",
+     "return found.otherArchitecture ? LibraryState::OtherArchitecture : LibraryState::LibraryMissing;",
+     "return LibraryState::LibraryMissing;", "e2e_test", "EndToEnd.TheLibraryIsLoadedOnly*"),
+    ("the Greek tip cut short in the 8-bit record on another code page", "tray/TrayIconRecord.cpp",
+     "return bytes <= 0 || lossy || static_cast<size_t>(bytes) - 1 > TIP_MAX_BYTES;", "return false;",
+     "tray_test", "TrayIconRecord.*"),
+    ("WM_SYSCOMMAND compared whole", "tray/APIStuff.cpp", "const WPARAM command = wParam & SYSCOMMAND_MASK;",
+     "const WPARAM command = wParam;", "tray_test", "TrayTest.TheHook*"),
+    ("a start disabled in Task Manager shown as on", "settings/Settings.cpp", " && !DisabledInTaskManager()", "",
+     "tray_test", "TrayTest.StartWithWindows*"),
+    ("the old font freed before the new one is in place", "window/Form1.cpp",
+     "    common::ScopedFont font(layout::CreateGuiFont(dpi_));",
+     "    font_.reset(layout::CreateGuiFont(dpi_));\n    common::ScopedFont font(font_.release());",
+     "form_test", "FormTest.ControlsLie*"),
 ]
 
 def build_all():
@@ -114,7 +147,7 @@ def run(exe, filter):
         sys.exit(f"mutants: {exe} has no test {filter}")
     return done.returncode
 
-faults = [f for f in FAULTS if only in f[0]]
+faults = [f for f in FAULTS if re.search(only, f[0])]
 if not build_all():
     sys.exit("mutants: the unchanged sources do not build")
 for fault, file, text, replacement, exe, filter in faults:

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
+#include "remote/Protocol.h"
 #include "support/TestSupport.h"
 #include "window/Form1.h"
 #include "window/Texts.h"
@@ -14,7 +16,7 @@ using namespace support;
 // A command with its output and errors through pipes; killed if still running at the end.
 class Command {
 public:
-    Command(const std::wstring& dir, const std::wstring& args) {
+    Command(const std::wstring& dir, const std::wstring& args, const std::vector<std::wstring>& env = {}) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         HANDLE writeEnds[2];
         for (int i : {0, 1}) {
@@ -27,7 +29,9 @@ public:
         startup.hStdError = writeEnds[1];
         const std::wstring exe = dir + (args[0] == L'/' ? L"\\Varnosklen.exe" : L"\\varnosklen-cli.exe");
         std::wstring line = L"\"" + exe + L"\" " + args;
-        EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+        std::wstring block = EnvironmentBlock(env);
+        EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : block.data(),
                                    dir.c_str(), &startup, &process));
         for (HANDLE h : writeEnds) CloseHandle(h);
     }
@@ -176,6 +180,151 @@ TEST(CommandLine, WatchPrintsEachChangeOnceAndEndsWhenItsReaderGoes) {
             << watch.out;
         watch.CloseOutput();
         EXPECT_EQ(watch.Finish(), 0u);
+    }
+}
+
+// The window in the middle of its own slow press takes no request: the
+// command says busy after two seconds and sends nothing, and the request the
+// window comes to afterwards is not carried out, its asker having gone.
+TEST(CommandLine, ABusyProgramIsNeverDrivenBesideNorLaterForAnAskerGone) {
+    for (const wchar_t* args : {L"switch", L"status --json"}) {
+        SCOPED_TRACE(args);
+        StandIn box;
+        box->switchOnCommand = 0;
+        Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+        ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+        const LONG mark = box.Mark();
+        const auto count = [&](standin::Op op) {
+            const auto calls = box.CallsSince(mark);
+            return std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.op == op; });
+        };
+        box->delayMs = 400;  // the press's ten calls take four seconds
+        PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitFor([&] { return count(standin::OP_GET_DATA_PORT_DIRECTION) > 0; }));
+        Command command(BinDir(), args);
+        EXPECT_EQ(command.Finish(), 4u);
+        EXPECT_EQ(command.out,
+                  wcscmp(args, L"switch") ? "{\"state\": \"busy\", \"status\": null, \"port\": null}\n" : "busy\n");
+        EXPECT_NE(command.err.find("nothing was sent"), std::string::npos) << command.err;
+        box->delayMs = 0;
+        ASSERT_TRUE(WaitFor([&, at = box.Mark()] { return box.Mark() - at >= 5; })) << "the poll goes on";
+        EXPECT_EQ(count(standin::OP_SET_OUT_DATA_PORT), 3) << "the button's sequence alone";
+        for (const standin::CallRecord& call : box.CallsSince(mark)) EXPECT_EQ(call.processId, program.Id());
+    }
+}
+
+// A front end's reply window, as a test plays it.
+struct Asker {
+    static inline bool take = false;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        return m == WM_COPYDATA ? take : DefWindowProcW(h, m, w, l);
+    }
+};
+
+// An asker that has given up refuses the window's answer: the window then
+// does nothing, whatever the request; one that takes it gets it carried out.
+TEST(CommandLine, AnAnswerRefusedLeavesTheRequestUndoneAndOneTakenCarriesItOut) {
+    StandIn box;
+    box->switchOnCommand = 0;
+    Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+    ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    WNDCLASSEXW cls = {sizeof cls};
+    cls.lpfnWndProc = &Asker::Proc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = remote::REPLY_CLASS;
+    RegisterClassExW(&cls);
+    HWND reply = CreateWindowExW(0, remote::REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (const bool taken : {false, true}) {
+        SCOPED_TRACE(taken);
+        Asker::take = taken;
+        const LONG mark = box.Mark();
+        remote::Request request = remote::MakeRequest(remote::Op::Switch, 7);
+        COPYDATASTRUCT data = {remote::REQUEST_TAG, sizeof request, &request};
+        EXPECT_EQ(SendMessageW(program.Window(), WM_COPYDATA, WPARAM(reply), LPARAM(&data)), LRESULT(taken));
+        int writes = 0;
+        for (const auto& call : box.CallsSince(mark)) writes += call.op == standin::OP_SET_OUT_DATA_PORT;
+        EXPECT_EQ(writes, taken ? 3 : 0);
+    }
+    DestroyWindow(reply);
+}
+
+// Without the program, two commands at once: each sends its ten calls whole,
+// one after the other.
+TEST(CommandLine, TwoCommandsAtOnceNeverInterleaveTheirSequences) {
+    StandIn box;
+    box->switchOnCommand = 0;
+    box->delayMs = 100;
+    const LONG mark = box.Mark();
+    Command first(BinDir(), L"switch"), second(BinDir(), L"switch");
+    EXPECT_EQ(first.Finish(), 0u);
+    EXPECT_EQ(second.Finish(), 0u);
+    const std::vector<standin::CallRecord> calls = box.CallsSince(mark);
+    ASSERT_EQ(calls.size(), 20u);
+    int turns = 0;
+    for (size_t i = 1; i < calls.size(); ++i) turns += calls[i].processId != calls[i - 1].processId;
+    EXPECT_EQ(turns, 1) << "the sequences of the two processes are interleaved";
+    EXPECT_EQ(box->direction, 0) << "two whole presses leave the box as it was";
+}
+
+// The places of the search, what is in each, the one used and the box.
+TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
+    StandIn box;
+    TempDir program, notLibrary, otherWidth, incomplete, good;
+    ASSERT_TRUE(
+        CopyFileW((BinDir() + L"\\varnosklen-cli.exe").c_str(), program.File(L"varnosklen-cli.exe").c_str(), FALSE));
+    const std::wstring library = BinDir() + L"\\AVR309.dll";
+    ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), notLibrary.File(L"AVR309.dll").c_str(), FALSE));
+    ASSERT_TRUE(support::CopyAsOtherArchitecture(library, otherWidth.File(L"AVR309.dll")));
+    ASSERT_TRUE(support::CopyWithoutExport(library, incomplete.File(L"AVR309.dll"), "DoSetOutDataPort"));
+    ASSERT_TRUE(CopyFileW(library.c_str(), good.File(L"AVR309.dll").c_str(), FALSE));
+    const auto utf8 = [](const std::wstring& text) {
+        std::string bytes(text.size() * 3 + 1, '\0');
+        bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), int(bytes.size()), 0, 0) - 1);
+        return bytes;
+    };
+    const std::string other = sizeof(void*) == 4 ? "64-bit" : "32-bit", own = sizeof(void*) == 4 ? "32-bit" : "64-bit";
+    struct Row {
+        std::vector<const TempDir*> path;
+        std::vector<std::string> said;  // of the PATH's places, after the program's, system and Windows folders
+        std::string used, box;
+        DWORD code;
+    };
+    const Row rows[] = {
+        {{&notLibrary, &otherWidth, &good},
+         {"present, but not a library", other + " library, which a " + own + " program cannot load", own + " library"},
+         utf8(good.File(L"AVR309.dll")),
+         "present (status 0)",
+         0},
+        {{&incomplete, &good},
+         {own + " library without DoSetOutDataPort", own + " library"},
+         "none: " + utf8(incomplete.File(L"AVR309.dll")) + " lacks a function",
+         "library-incomplete",
+         2},
+        {{&otherWidth},
+         {other + " library, which a " + own + " program cannot load"},
+         "none: no place has a library this program can load",
+         "library-" + other,
+         2},
+    };
+    for (const Row& row : rows) {
+        std::wstring path = L"relative\\folder;\\\\server\\share";
+        for (const TempDir* dir : row.path) path += L";" + dir->Path();
+        SCOPED_TRACE(utf8(path));
+        Command doctor(program.Path(), L"doctor", {L"PATH=" + path});
+        EXPECT_EQ(doctor.Finish(), row.code);
+        std::vector<std::string> lines;
+        std::istringstream out(doctor.out);
+        for (std::string line; std::getline(out, line);) lines.push_back(line);
+        ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 2) << doctor.out;
+        EXPECT_EQ(lines[1], "  1. program's folder: " + utf8(program.File(L"AVR309.dll")) + ": absent");
+        EXPECT_EQ(lines[4],
+                  "  4. PATH: relative\\folder: not searched, not a full path (it would mean the current folder)");
+        EXPECT_EQ(lines[5], "  5. PATH: \\\\server\\share: not searched, a network folder");
+        for (size_t i = 0; i < row.path.size(); ++i)
+            EXPECT_EQ(lines[6 + i], "  " + std::to_string(6 + i) + ". PATH: " + utf8(row.path[i]->File(L"AVR309.dll")) +
+                                        ": " + row.said[i]);
+        EXPECT_EQ(lines[lines.size() - 2], "Used: " + row.used);
+        EXPECT_EQ(lines.back(), "The box: " + row.box);
     }
 }
 

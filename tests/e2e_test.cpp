@@ -73,28 +73,55 @@ TEST_F(EndToEnd, FollowsTheBoxAndAPressPassesTheLineThrough) {
 }
 
 // The library is looked for beside the program, in the system folders and on
-// PATH, never in the current folder; once in place it is picked up.
+// PATH, never in the current folder nor on a network drive; once in place it
+// is picked up. A library of the other width is said to be one.
 TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
     wchar_t system[MAX_PATH] = {}, path[8192] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     GetEnvironmentVariableW(L"PATH", path, 8192);
-    enum Where { Nowhere, CurrentFolder, OnPath, SystemFolder };
-    for (Where where : {Nowhere, CurrentFolder, OnPath, SystemFolder}) {
+    const std::wstring network = support::NetworkDrive();
+    ASSERT_FALSE(network.empty()) << "the prefix has no network drive N: (scripts/lib.sh makes it)";
+    enum Where { Nowhere, CurrentFolder, OnPath, SystemFolder, NetworkDrive, OtherWidth };
+    const std::pair<Where, const wchar_t*> rows[] = {
+        {Nowhere, texts::LIBRARY_MISSING},
+        {CurrentFolder, texts::LIBRARY_MISSING},
+        {OnPath, texts::PRESENT},
+        {SystemFolder, texts::PRESENT},
+        {NetworkDrive, texts::LIBRARY_MISSING},
+        {OtherWidth, texts::LIBRARY_OTHER_ARCHITECTURE},
+    };
+    for (const auto& [where, shown] : rows) {
         SCOPED_TRACE(where);
         TempDir programDir, otherDir;
         const std::wstring exe = programDir.File(L"Varnosklen.exe");
+        const std::wstring shared = network + L"varnosklen-" + std::to_wstring(GetCurrentProcessId());
         struct Installed {
-            std::wstring file;
-            ~Installed() { DeleteFileW(file.c_str()); }
-        } installed{where == SystemFolder ? std::wstring(system) + L"\\AVR309.dll" : otherDir.File(L"AVR309.dll")};
+            std::wstring file, folder;
+            ~Installed() {
+                DeleteFileW(file.c_str());
+                RemoveDirectoryW(folder.c_str());
+            }
+        } installed{where == SystemFolder   ? std::wstring(system) + L"\\AVR309.dll"
+                    : where == NetworkDrive ? shared + L"\\AVR309.dll"
+                    : where == OtherWidth   ? programDir.File(L"AVR309.dll")
+                                            : otherDir.File(L"AVR309.dll"),
+                    where == NetworkDrive ? shared : L""};
         ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
-        ASSERT_TRUE(where == Nowhere || CopyFileW(LibraryPath().c_str(), installed.file.c_str(), FALSE));
+        if (where == NetworkDrive) {
+            ASSERT_TRUE(CreateDirectoryW(shared.c_str(), nullptr));
+        }
+        if (where == OtherWidth) {
+            ASSERT_TRUE(support::CopyAsOtherArchitecture(LibraryPath(), installed.file));
+        } else if (where != Nowhere) {
+            ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), installed.file.c_str(), FALSE));
+        }
         const LONG mark = box.Mark();
-        Start(exe, where == CurrentFolder ? otherDir.Path() : programDir.Path(),
-              {L"PATH=" + (where == OnPath ? otherDir.Path() + L";" : L"") + path});
-        const bool found = where == OnPath || where == SystemFolder;
-        EXPECT_TRUE(Shows(found ? texts::PRESENT : texts::LIBRARY_MISSING));
-        if (!found) {
+        const std::wstring onPath = where == OnPath         ? otherDir.Path() + L";"
+                                    : where == NetworkDrive ? shared + L";"
+                                                            : L"";
+        Start(exe, where == CurrentFolder ? otherDir.Path() : programDir.Path(), {L"PATH=" + onPath + path});
+        EXPECT_TRUE(Shows(shown));
+        if (shown != texts::PRESENT) {
             EXPECT_FALSE(ButtonEnabled());
             EXPECT_EQ(box.Mark(), mark) << "a planted library answered";
         }
@@ -107,7 +134,7 @@ TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
     }
 }
 
-TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothing) {
+TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothingUntilItIsPutRight) {
     for (uint32_t op = 0; op < standin::OP_COUNT; ++op) {
         SCOPED_TRACE(standin::OP_NAMES[op]);
         box.Reset();
@@ -119,6 +146,9 @@ TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothin
         SendMessageW(program->Window(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
                      reinterpret_cast<LPARAM>(program->Control(Form1::ID_COMMAND1)));
         EXPECT_EQ(box.Mark(), mark);
+        // The library was let go: the next search loads it afresh, whole now.
+        box->hideMask = 0;
+        EXPECT_TRUE(Shows(texts::PRESENT)) << "a corrected library picked up without a restart";
     }
 }
 

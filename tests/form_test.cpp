@@ -3,8 +3,10 @@
 #include <climits>
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "FormFixture.h"
+#include "device/BoxLock.h"
 #include "device/LibrarySearch.h"
 #include "tray/APIStuff.h"
 #include "window/Contrast.h"
@@ -275,6 +277,52 @@ TEST(SearchSchedule, SearchesFirstThenEveryTwoSecondsOrAtOnceWhenAsked) {
         if (step.soon) schedule.SearchSoon();
         EXPECT_EQ(schedule.Due(step.now), step.due) << step.now;
     }
+}
+
+// A folder of PATH is searched only when it is a whole path on this computer.
+TEST(SearchSchedule, NetworkAndRelativeFoldersOfPathAreNeverSearched) {
+    using device::Skipped;
+    const std::pair<const wchar_t*, Skipped> folders[] = {
+        {L"C:\\Vendor", Skipped::No},
+        {L"c:/vendor/", Skipped::No},
+        {L"\\\\?\\C:\\Vendor", Skipped::No},
+        {L".", Skipped::NotAbsolute},
+        {L"Vendor\\bin", Skipped::NotAbsolute},
+        {L"C:Vendor", Skipped::NotAbsolute},
+        {L"\\\\server\\share", Skipped::Network},
+        {L"//server/share/bin", Skipped::Network},
+        {L"\\\\?\\UNC\\server\\share", Skipped::Network},
+    };
+    for (const auto& [folder, skipped] : folders) {
+        device::Place place = {};
+        EXPECT_EQ(device::detail::MakePlace(place, folder, lstrlenW(folder), L"AVR309.dll"), skipped == Skipped::No);
+        EXPECT_EQ(place.skipped, skipped) << folder;
+    }
+}
+
+// Another program's sequence holds the box: the poll leaves it alone until it
+// is done.
+TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
+    form->Timer1_Timer();
+    ASSERT_EQ(StatusText(), texts::PRESENT);
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([&] {
+        device::BoxLock lock(INFINITE);
+        SetEvent(held);
+        WaitForSingleObject(release, INFINITE);
+    });
+    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    box->onBus = 0;
+    const LONG mark = box.Mark();
+    for (int tick = 0; tick < 3; ++tick) form->Timer1_Timer();
+    EXPECT_EQ(box.Mark(), mark) << "a probe in the middle of another's sequence";
+    EXPECT_EQ(StatusText(), texts::PRESENT);
+    SetEvent(release);
+    other.join();
+    form->Timer1_Timer();
+    EXPECT_EQ(StatusText(), texts::ABSENT);
+    CloseHandle(held);
+    CloseHandle(release);
 }
 
 TEST_F(FormTest, TheTimerPollsEvenWhileHiddenAndOnlyProbes) {

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "device/BoxLock.h"
 #include "device/module1.h"
 #include "remote/Protocol.h"
 #include "resources/resource_ids.h"
@@ -23,7 +24,7 @@ constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
 
 // The texts the status box must be able to show whole.
 constexpr const wchar_t* LONGEST_STATUS_TEXTS[] = {texts::ABSENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE,
-                                                   texts::SEARCHING};
+                                                   texts::LIBRARY_OTHER_ARCHITECTURE, texts::SEARCHING};
 
 bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     WNDCLASSEXW existing = {sizeof existing};
@@ -351,6 +352,10 @@ void Form1::Timer1_Timer() { RunDeviceWork(DeviceWork::Tick); }
 // in progress: its probe would overwrite PortByte between the passes. It
 // waits, and is taken once the work in progress is done: presses in order,
 // the tick once.
+//
+// Another process's sequence on the box (the command line's) is never
+// interleaved with ours: a tick skips its turn while the box is taken, a
+// press waits for it.
 void Form1::RunDeviceWork(DeviceWork work) {
     if (deviceBusy_) {
         if (work == DeviceWork::Press)
@@ -360,10 +365,12 @@ void Form1::RunDeviceWork(DeviceWork work) {
         return;
     }
     deviceBusy_ = true;
-    if (work == DeviceWork::Press)
-        SendSwitchCommand();
-    else
-        CheckDevice();
+    if (device::BoxLock lock(work == DeviceWork::Press ? device::PRESS_WAIT_MS : 0); lock) {
+        if (work == DeviceWork::Press)
+            SendSwitchCommand();
+        else
+            CheckDevice();
+    }
     deviceBusy_ = false;
     if ((pressesWaiting_ > 0 || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
 }

@@ -1,6 +1,7 @@
 // Requests from varnosklen-cli and "Varnosklen.exe /switch". The window
 // carries them out itself, as its poll and its button do, so that only this
 // process drives the box and the display follows.
+#include "device/BoxLock.h"
 #include "remote/Link.h"
 #include "window/Form1.h"
 
@@ -11,10 +12,16 @@ LRESULT Form1::OnCopyData(HWND reply_to, const COPYDATASTRUCT* data) {
     // Sent while a call of ours is running the window's messages: never in
     // the middle of it.
     if (deviceBusy_) return remote::BUSY;
+    // The probe and the press it decides on, with no other sequence between.
+    device::BoxLock lock(remote::ANSWER_MS);
+    if (!lock) return remote::BUSY;
     RunDeviceWork(DeviceWork::Tick);
-    const remote::Reply reply = remote::MakeReply(request, lastProbe_, PortByte);
+    // Acted on only if the asker takes the answer: one that has given up must
+    // never find the box switched behind its back.
+    const bool press =
+        request.op == static_cast<uint32_t>(remote::Op::Switch) && lastProbe_.state == device::DeviceState::Present;
+    if (!remote::OfferAnswer(reply_to, hwnd_, remote::MakeAnswer(request, lastProbe_, PortByte))) return FALSE;
     // A press, made only where the button would be on.
-    if (request.op == static_cast<uint32_t>(remote::Op::Switch) && lastProbe_.state == device::DeviceState::Present)
-        Command1_Click();
-    return remote::SendReply(reply_to, hwnd_, reply);
+    if (press) Command1_Click();
+    return TRUE;
 }

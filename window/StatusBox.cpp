@@ -10,8 +10,10 @@ using device::DeviceState;
 namespace {
 
 StatusView LibraryView(DeviceState state) {
-    return {state == DeviceState::LibraryMissing ? texts::LIBRARY_MISSING : texts::LIBRARY_INCOMPLETE, colours::ABSENT,
-            ButtonChange::Disable, TrayBadge::LibraryProblem};
+    const wchar_t* text = state == DeviceState::LibraryMissing      ? texts::LIBRARY_MISSING
+                          : state == DeviceState::LibraryIncomplete ? texts::LIBRARY_INCOMPLETE
+                                                                    : texts::LIBRARY_OTHER_ARCHITECTURE;
+    return {text, colours::ABSENT, ButtonChange::Disable, TrayBadge::LibraryProblem};
 }
 
 // A multi-line edit asks for every key, Tab and Enter too; the read-only

@@ -29,6 +29,12 @@ inline constexpr wchar_t SHORT_PRESENT[] = L" Η συσκευή < Varnosklen > �
 // When the device library cannot be used, neither poll text is true: say why.
 inline constexpr wchar_t LIBRARY_MISSING[] = L" Δεν βρέθηκε η βιβλιοθήκη AVR309.dll της συσκευής ";
 inline constexpr wchar_t LIBRARY_INCOMPLETE[] = L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι ελλιπής ή παλιά ";
+// A library of the other width cannot be loaded: said as such, not as missing.
+inline constexpr const wchar_t* LIBRARY_OTHER_ARCHITECTURE =
+    sizeof(void*) == 4 ? L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι 64 bit, ενώ το πρόγραμμα είναι 32 bit και δεν "
+                         L"μπορεί να τη φορτώσει "
+                       : L" Η βιβλιοθήκη AVR309.dll της συσκευής είναι 32 bit, ενώ το πρόγραμμα είναι 64 bit και δεν "
+                         L"μπορεί να τη φορτώσει ";
 
 // The tray menu and the icon's tip.
 inline constexpr wchar_t MNU_TRAY[] = L"popup";

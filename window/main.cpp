@@ -13,7 +13,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     SetDllDirectoryW(L"");
     const startoptions::StartOptions options = startoptions::Parse(GetCommandLineW());
     // Through the running copy if there is one, and never a window of its own.
-    if (options.switchOnly) return remote::ExitCode(remote::Switch().state);
+    if (options.switchOnly) return remote::ExitCode(remote::Switch());
 
     SingleInstance single;
     if (!single.IsFirst()) return 0;

@@ -97,6 +97,54 @@ bool TextFits(HWND control) {
     return line.cx <= client.right && line.cy <= client.bottom;
 }
 
+namespace {
+
+std::string ReadAll(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD wrote = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), DWORD(bytes.size()), &wrote, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok && wrote == bytes.size();
+}
+
+}  // namespace
+
+bool CopyAsOtherArchitecture(const std::wstring& from, const std::wstring& to) {
+    std::string bytes = ReadAll(from);
+    if (bytes.size() < 0x40) return false;
+    const uint32_t pe = *reinterpret_cast<const uint32_t*>(&bytes[0x3C]);
+    if (pe + 26 > bytes.size()) return false;
+    const bool x86 = sizeof(void*) == 4;
+    const uint16_t machine = x86 ? 0x8664 : 0x014C, magic = x86 ? 0x20B : 0x10B;
+    memcpy(&bytes[pe + 4], &machine, 2);
+    memcpy(&bytes[pe + 24], &magic, 2);
+    return WriteAll(to, bytes);
+}
+
+bool CopyWithoutExport(const std::wstring& from, const std::wstring& to, const char* function) {
+    std::string bytes = ReadAll(from);
+    const std::string name = std::string(function) + '\0';
+    int renamed = 0;
+    for (size_t at = 0; (at = bytes.find(name, at)) != std::string::npos; at += name.size(), ++renamed)
+        bytes[at + name.size() - 2] = '_';
+    return renamed > 0 && WriteAll(to, bytes);
+}
+
+std::wstring NetworkDrive() {
+    if (GetDriveTypeW(L"N:\\") != DRIVE_REMOTE) return {};
+    return L"N:\\";
+}
+
 std::wstring BinDir() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -162,6 +210,8 @@ BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
+}  // namespace
+
 std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     std::wstring block;
     wchar_t* env = GetEnvironmentStringsW();
@@ -179,8 +229,6 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     block += L'\0';
     return block;
 }
-
-}  // namespace
 
 HWND FindProcessWindow(DWORD process_id, const wchar_t* caption) {
     FindData data = {process_id, caption, nullptr};

@@ -28,6 +28,15 @@ bool TextFits(HWND control);
 // stand-in library are built.
 std::wstring BinDir();
 
+// Copies of a library that no process of ours can use: one marked as built
+// for the other width than this process's, and one whose export of the
+// function is renamed away. Both keep their name, AVR309.dll, where written.
+bool CopyAsOtherArchitecture(const std::wstring& from, const std::wstring& to);
+bool CopyWithoutExport(const std::wstring& from, const std::wstring& to, const char* function);
+// The root of the prefix's network drive (N:, which scripts/lib.sh makes),
+// or empty when the prefix has none.
+std::wstring NetworkDrive();
+
 // The background colour a control is painted with, as its parent answers the
 // control's colour message.
 COLORREF BackColour(HWND parent, HWND control);
@@ -53,6 +62,10 @@ private:
     HANDLE mapping_ = nullptr;
     standin::Channel* channel_ = nullptr;
 };
+
+// This process's environment with the entries ("NAME=value") put in or over
+// it, as CreateProcessW takes it.
+std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra);
 
 // A process of the real program, ended (if still running) on destruction.
 class Program {

@@ -1,0 +1,98 @@
+#include "cli/Doctor.h"
+
+#include <windows.h>
+
+#include "cli/Output.h"
+#include "device/LibrarySearch.h"
+#include "device/module1.h"
+#include "remote/Operations.h"
+
+namespace cli {
+
+namespace {
+
+using device::FileKind;
+using device::PlaceKind;
+using device::Skipped;
+
+const wchar_t* KindName(PlaceKind kind) {
+    switch (kind) {
+    case PlaceKind::ProgramFolder: return L"program's folder";
+    case PlaceKind::SystemFolder: return L"system folder";
+    case PlaceKind::WindowsFolder: return L"Windows folder";
+    case PlaceKind::Path: break;
+    }
+    return L"PATH";
+}
+
+const wchar_t* Bits(int bits) { return bits == 64 ? L"64-bit" : L"32-bit"; }
+
+// What is in one place, said in a line.
+Line Describe(const device::Place& place, int number) {
+    Line line;
+    line << L"  " << static_cast<long long>(number) << L". " << KindName(place.kind) << L": " << place.file << L": ";
+    switch (place.skipped) {
+    case Skipped::NotAbsolute: return line << L"not searched, not a full path (it would mean the current folder)";
+    case Skipped::Network: return line << L"not searched, a network folder";
+    case Skipped::TooLong: return line << L"not searched, too long a path";
+    case Skipped::No: break;
+    }
+    const device::LibraryFile file =
+        device::InspectLibraryFile(place.file, module1::OPERATION_NAMES, module1::OPERATION_COUNT);
+    if (file.kind == FileKind::Absent) return line << L"absent";
+    if (file.kind == FileKind::NotALibrary) return line << L"present, but not a library";
+    line << Bits(file.bits) << L" library";
+    if (file.bits != device::PROCESS_BITS)
+        return line << L", which a " << Bits(device::PROCESS_BITS) << L" program cannot load";
+    for (int op = 0, said = 0; op < module1::OPERATION_COUNT; ++op) {
+        if (!(file.missingMask & (1u << op))) continue;
+        line << (said++ ? L", " : L" without ");
+        wchar_t name[32] = {};
+        MultiByteToWideChar(CP_ACP, 0, module1::OPERATION_NAMES[op], -1, name, 32);
+        line << name;
+    }
+    return line;
+}
+
+struct Listing {
+    bool (*writeLine)(const wchar_t*);
+    int number;
+};
+
+}  // namespace
+
+int Doctor(bool (*write_line)(const wchar_t* line)) {
+    write_line(L"AVR309.dll is looked for in this order, never in the current folder:");
+    Listing listing = {write_line, 0};
+    device::ForEachPlace(
+        module1::LIBRARY_NAME,
+        [](const device::Place& place, void* context) {
+            auto& listing = *static_cast<Listing*>(context);
+            listing.writeLine(Describe(place, ++listing.number).text);
+            return false;
+        },
+        &listing);
+
+    // The search the program makes, made here.
+    const module1::LibraryState library = module1::CheckLibrary();
+    Line used;
+    used << L"Used: ";
+    if (library == module1::LibraryState::Ready)
+        used << module1::LibraryFile();
+    else if (library == module1::LibraryState::OperationMissing)
+        used << L"none: " << module1::LibraryFile() << L" lacks a function";
+    else
+        used << L"none: no place has a library this program can load";
+    write_line(used.text);
+
+    const remote::Outcome outcome = remote::QueryStatus();
+    Line box;
+    box << L"The box: " << StateWord(outcome);
+    if (outcome.route != remote::Route::Busy && !device::IsLibraryProblem(outcome.state))
+        box << L" (status " << static_cast<long long>(outcome.status) << L")";
+    if (outcome.route == remote::Route::Program) box << L", as the running Varnosklen.exe sees it";
+    write_line(box.text);
+    return remote::ExitCode(outcome);
+}
+
+}  // namespace cli

@@ -1,0 +1,38 @@
+// One sequence of calls to the box at a time, whoever makes it: the window's
+// probe or press, a request it carries out, the command line's own probe or
+// switch. Two read-modify-write sequences interleaved could toggle the
+// pass-through bit twice, so that nothing switches while both report success.
+#pragma once
+
+#include <windows.h>
+
+namespace device {
+
+// A mutex of the user's session, shared by every process of it.
+inline constexpr wchar_t BOX_LOCK_NAME[] = L"Local\\Varnosklen.Box";
+
+// The longest a press waits for another program's sequence: ten calls.
+inline constexpr DWORD PRESS_WAIT_MS = 5000;
+
+// Held from construction, when it could be had within wait_ms, to
+// destruction. The same thread may take it again inside. A sequence whose
+// process died midway leaves it to the next.
+class BoxLock {
+public:
+    explicit BoxLock(DWORD wait_ms);
+    ~BoxLock();
+    BoxLock(const BoxLock&) = delete;
+    BoxLock& operator=(const BoxLock&) = delete;
+
+    explicit operator bool() const { return held_; }
+
+    // Ends the process with the code once no lock of this process is held,
+    // and lets none be taken meanwhile: never in the middle of a sequence.
+    [[noreturn]] static void ExitBetweenSequences(UINT code);
+
+private:
+    HANDLE mutex_ = nullptr;  // when held
+    bool held_ = false;
+};
+
+}  // namespace device

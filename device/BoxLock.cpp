@@ -4,6 +4,8 @@
 
 namespace device {
 
+const wchar_t* BoxLockName = BOX_LOCK_NAME;
+
 namespace {
 
 // Held with the mutex, for ExitBetweenSequences.
@@ -16,10 +18,10 @@ struct Sequences {
 HANDLE BoxMutex() {
     static HANDLE mutex = nullptr;
     if (mutex) return mutex;
-    mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, BOX_LOCK_NAME);
+    mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, BoxLockName);
     if (!mutex) {
         common::SharedSecurity everyone(common::MUTEX_FOR_EVERYONE);
-        mutex = CreateMutexW(everyone.get(), FALSE, BOX_LOCK_NAME);
+        mutex = CreateMutexW(everyone.get(), FALSE, BoxLockName);
     }
     return mutex;
 }

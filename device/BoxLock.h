@@ -8,8 +8,11 @@
 
 namespace device {
 
-// A mutex of the user's session, shared by every process of it.
+// A mutex of the user's session, shared by every process of it. Tests that
+// run beside each other, each on a stand-in box of its own, name their own
+// before the first lock is taken.
 inline constexpr wchar_t BOX_LOCK_NAME[] = L"Local\\Varnosklen.Box";
+extern const wchar_t* BoxLockName;
 
 // The longest a press waits for another program's sequence: ten calls.
 inline constexpr DWORD PRESS_WAIT_MS = 5000;

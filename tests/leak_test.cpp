@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "FormFixture.h"
+#include "device/BoxLock.h"
 #include "tray/APIStuff.h"
 
 namespace {
@@ -98,6 +99,7 @@ protected:
         RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VarnosklenLeakTest", 0, KEY_ALL_ACCESS, &hive_);
         RegOverridePredefKey(HKEY_CURRENT_USER, hive_);
         APIStuff::ShellNotifyIcon = &AcceptIcon;
+        device::BoxLockName = L"Local\\VarnosklenLeakTest.Box";  // its ticks hold no other test's box
         FormFixture::SetUp();
     }
     void TearDown() override {

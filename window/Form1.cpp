@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
+#include "tray/TrayNotification.h"
 #include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
@@ -77,6 +78,7 @@ bool Form1::Create() {
     settings::HotkeyText hotkey;
     RegisterSwitchHotkey(hotkey);
     mnuTray = trayMenu_.Create(hotkey);
+    notificationsOn_ = settings::ReadNotifications();
     SetTimer(hwnd_, TIMER1_ID, TIMER1_INTERVAL_MS, nullptr);
     Form_Load();
     return true;
@@ -177,6 +179,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_INITMENUPOPUP: return OnInitMenuPopup(wParam);
+    case tray::TRAY_CALLBACK_MESSAGE: return OnTrayNotification(wParam, lParam);
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -286,6 +289,15 @@ LRESULT Form1::OnInitMenuPopup(WPARAM wParam) {
     return 0;
 }
 
+// What the hook leaves of the icon's messages: a click on a notification
+// opens the window.
+LRESULT Form1::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
+    if (lParam != NIN_BALLOONUSERCLICK) return DefWindowProcW(hwnd_, tray::TRAY_CALLBACK_MESSAGE, wParam, lParam);
+    mnuTrayRestore_Click();
+    SetForegroundWindow(hwnd_);
+    return 0;
+}
+
 LRESULT Form1::OnDestroy() {
     KillTimer(hwnd_, TIMER1_ID);
     UnregisterHotKey(hwnd_, HOTKEY_ID);
@@ -339,7 +351,21 @@ void Form1::Form_Load() {
     APIStuff::SetTrayTip(texts::TRAY_TIP);
 }
 
-void Form1::Timer1_Timer() { RunDeviceWork(DeviceWork::Tick); }
+void Form1::Timer1_Timer() {
+    RunDeviceWork(DeviceWork::Tick);
+    // A tick that waits for other device work has seen nothing new.
+    if (!deviceBusy_ && hwnd_) NoteDeviceState();
+}
+
+// Told from the icon only while the window is out of sight, and only when
+// the user wants it.
+void Form1::NoteDeviceState() {
+    const std::optional<Notice> notice = notifier_.Observe(lastProbe_.state, GetTickCount64());
+    if (!notice || !notificationsOn_ || (IsWindowVisible(hwnd_) && !IsIconic(hwnd_))) return;
+    APIStuff::ShowTrayNotification(
+        texts::NOTICE_TITLE, notice->text,
+        notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
+}
 
 // The library may run this thread's messages while it works (the tray menu's
 // loop already runs ticks), and a tick or press must not run inside the work
@@ -386,7 +412,12 @@ device::ProbeResult Form1::ProbeDevice() {
 // then says what is wrong and the button stays off until it can be.
 void Form1::CheckDevice() { ShowStatus(PollView(ProbeDevice().state)); }
 
-void Form1::Command1_Click() { RunDeviceWork(DeviceWork::Press); }
+// The button, its tray item, the hotkey or the command line on this PC: the
+// change that follows is the user's own, and no news to them.
+void Form1::Command1_Click() {
+    notifier_.OwnSwitch(GetTickCount64());
+    RunDeviceWork(DeviceWork::Press);
+}
 
 // The probe, its short text, then the three passes.
 void Form1::SendSwitchCommand() {

@@ -10,6 +10,7 @@
 #include "common/Scoped.h"
 #include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
+#include "window/Notifier.h"
 #include "window/StatusBox.h"
 #include "window/TrayMenu.h"
 
@@ -35,6 +36,8 @@ public:
     HWND TrayWindowHandle() const override { return hwnd_; }
     HICON TrayIconHandle() const override { return trayIcons_[static_cast<int>(shownBadge_)].get(); }
     int16_t ReadLastState() const override { return LastState; }
+    // No change of the box is waiting to settle into a notification.
+    bool NoticesSettled() const { return notifier_.Settled(); }
 
     // A window state to restore; nothing in the program assigns it.
     int16_t LastState = 0;
@@ -97,6 +100,8 @@ private:
     void SwitchIfEnabled();
     // Registers the hotkey of the settings; its text, empty when there is none.
     void RegisterSwitchHotkey(settings::HotkeyText& text);
+    // What the window does with the box's settled changes while it is hidden.
+    void NoteDeviceState();
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -110,6 +115,7 @@ private:
     LRESULT OnCopyData(HWND reply_to, const COPYDATASTRUCT* data);
     LRESULT OnHotKey(WPARAM id);
     LRESULT OnInitMenuPopup(WPARAM wParam);
+    LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -133,4 +139,7 @@ private:
     std::optional<common::ScopedCom> com_;  // from the first launch of the link
     StatusBox status_;
     TrayMenu trayMenu_;
+
+    bool notificationsOn_ = true;
+    Notifier notifier_;
 };

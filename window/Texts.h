@@ -38,6 +38,27 @@ inline constexpr wchar_t MNU_TRAY_CLOSE[] = L"Εξοδος";
 inline constexpr wchar_t MNU_TRAY_START_WITH_WINDOWS[] = L"Εκκίνηση μαζί με τα Windows";
 inline constexpr wchar_t TRAY_TIP[] = L"<Varnosklen>. Κάντε κλίκ εδώ, για εμφάνιση του προγράμματος";
 
+// The notifications, while the window is hidden: what happened and where the
+// shared peripheral is now.
+inline constexpr wchar_t NOTICE_TITLE[] = L"Varnosklen";
+inline constexpr wchar_t NOTICE_LEFT_BUS[] =
+    L"Η συσκευή <Varnosklen> βγήκε από τον δίαυλο: το κοινό περιφερειακό USB είναι τώρα συνδεδεμένο με αυτόν "
+    L"τον υπολογιστή.";
+inline constexpr wchar_t NOTICE_BACK_ON_BUS[] =
+    L"Η συσκευή <Varnosklen> επέστρεψε στον δίαυλο: το κοινό περιφερειακό USB πέρασε στον άλλο υπολογιστή.";
+inline constexpr wchar_t NOTICE_LIBRARY_MISSING[] =
+    L"Δεν βρίσκεται πια η βιβλιοθήκη AVR309.dll: το πρόγραμμα δεν βλέπει τη συσκευή ούτε μπορεί να αλλάξει τη "
+    L"σύνδεση.";
+inline constexpr wchar_t NOTICE_LIBRARY_INCOMPLETE[] =
+    L"Η βιβλιοθήκη AVR309.dll είναι πλέον ελλιπής ή παλιά: το πρόγραμμα δεν βλέπει τη συσκευή ούτε μπορεί να "
+    L"αλλάξει τη σύνδεση.";
+inline constexpr wchar_t NOTICE_LIBRARY_BACK_PRESENT[] =
+    L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> είναι στον δίαυλο: το κοινό περιφερειακό "
+    L"USB είναι στον άλλο υπολογιστή.";
+inline constexpr wchar_t NOTICE_LIBRARY_BACK_ABSENT[] =
+    L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> δεν είναι στον δίαυλο: το κοινό "
+    L"περιφερειακό USB είναι συνδεδεμένο με αυτόν τον υπολογιστή.";
+
 }  // namespace texts
 
 namespace colours {

@@ -91,7 +91,7 @@ FAULTS = [
     ("a modifier named twice taken", "settings/Hotkey.cpp", "if (parsed.modifiers & modifier->value) return false;",
      "", "tray_test", "TrayTest.TheHotkeySetting*"),
     ("start with Windows never removed", "window/Form1.cpp",
-     "settings::StartsWithWindows(command) ? nullptr : &command", "&command",
+     "ChangeStartWithWindows(!StartsWithWindows());", "ChangeStartWithWindows(true);",
      "tray_test", "TrayTest.StartWithWindows*"),
     ("a failed icon add never tried again", "tray/APIStuff.cpp",
      "SetTimer(FormHandle(), TRAY_RETRY_TIMER_ID, TRAY_RETRY_MS, nullptr);", "(void)0;", "tray_test",

@@ -366,24 +366,6 @@ HWND OpenPopup() {
     return nullptr;
 }
 
-// Runs the action inside the popup's own message loop, once it is open.
-struct InPopup {
-    static inline std::function<void(HWND)> action;
-    static inline bool ran = false;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND popup = OpenPopup();
-        if (!popup || ran) return;
-        ran = true;
-        KillTimer(nullptr, id);
-        action(popup);
-    }
-    explicit InPopup(std::function<void(HWND)> a) {
-        action = std::move(a);
-        ran = false;
-        SetTimer(nullptr, 0, 20, &Tick);
-    }
-};
-
 void Press(HWND popup, UINT key) {
     PostMessageW(popup, WM_KEYDOWN, key, 0);
     PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
@@ -403,7 +385,7 @@ void RightClick(HWND popup, UINT item) {
 
 TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     std::vector<std::wstring> items;
-    InPopup inside([&](HWND popup) {
+    support::WhenShown inside(OpenPopup, [&](HWND popup) {
         HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
         for (int i = 0; i < GetMenuItemCount(shown); ++i) {
             wchar_t text[64] = {};
@@ -415,7 +397,7 @@ TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
                                                 L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
-                                                L"Εκκίνηση μαζί με τα Windows", L"", L"Εξοδος"}));
+                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
 }
@@ -423,12 +405,13 @@ TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
 TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEndsIt) {
     HWND hwnd = form->Handle();
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    InPopup open([](HWND popup) { RightClick(popup, 0); });
+    support::WhenShown open(OpenPopup, [](HWND popup) { RightClick(popup, 0); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the handler ran before the popup call returned";
     EXPECT_FALSE(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE));
 
-    InPopup exit([](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });  // up wraps to the last item
+    // Up wraps to the last item.
+    support::WhenShown exit(OpenPopup, [](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IconExists(hwnd));

@@ -37,6 +37,18 @@ inline constexpr wchar_t MNU_TRAY_CLOSE[] = L"Εξοδος";
 // The switch item has the button's caption, COMMAND1.
 inline constexpr wchar_t MNU_TRAY_START_WITH_WINDOWS[] = L"Εκκίνηση μαζί με τα Windows";
 inline constexpr wchar_t TRAY_TIP[] = L"<Varnosklen>. Κάντε κλίκ εδώ, για εμφάνιση του προγράμματος";
+// In the tray menu and in the window's system menu, with its shortcut there.
+inline constexpr wchar_t MNU_SETTINGS[] = L"Ρυθμίσεις…";
+inline constexpr wchar_t SYSTEM_MENU_SETTINGS[] = L"Ρυθμίσεις…\tCtrl+,";
+
+// The settings dialog's answers to a hotkey it cannot take; its own texts are
+// in its resource. %s is the hotkey.
+inline constexpr wchar_t HOTKEY_NOT_ALLOWED[] =
+    L"Ο συνδυασμός αυτός δεν γίνεται πλήκτρο συντόμευσης: θα έπιανε την απλή πληκτρολόγηση ή το πλήκτρο του δεν "
+    L"υποστηρίζεται. Διαλέξτε Ctrl ή Alt μαζί με ένα γράμμα, ένα ψηφίο, ένα βέλος ή ένα από τα F1–F24, Space, "
+    L"Insert, Delete, Home, End, PageUp, PageDown, Pause· τα F1–F24 γίνονται δεκτά και χωρίς αυτά.";
+inline constexpr wchar_t HOTKEY_TAKEN[] =
+    L"Τον συνδυασμό %s τον χρησιμοποιεί ήδη άλλο πρόγραμμα. Διαλέξτε άλλον· μένει σε ισχύ ο προηγούμενος.";
 
 // The notifications, while the window is hidden: what happened and where the
 // shared peripheral is now.

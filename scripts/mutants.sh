@@ -100,6 +100,16 @@ FAULTS = [
      "e2e_test", "EndToEnd.StartedWithTray*"),
     ("the link opened hidden", "window/Form1.cpp", "nullptr, nullptr, SW_SHOWNORMAL);", "nullptr, nullptr, SW_HIDE);",
      "shell_test", "LinkTest.*"),
+    ("a notification on the user's own switch", "window/Form1.cpp", "notifier_.OwnSwitch(GetTickCount64());", "",
+     "tray_test", "TrayTest.ASettledChange*"),
+    ("a notification while the window shows", "window/Form1.cpp", "(IsWindowVisible(hwnd_) && !IsIconic(hwnd_))",
+     "false", "tray_test", "TrayTest.ASettledChange*"),
+    ("a stream of notifications from a flapping box", "window/Notifier.cpp",
+     "if (now_ms - seenSince_ < SETTLE_MS) return std::nullopt;", "", "tray_test", "Notifier.*:TrayTest.ASettledChange*"),
+    ("Cancel saving", "window/SettingsDialog.cpp", "case IDCANCEL: DestroyWindow(hwnd_); return TRUE;",
+     "case IDCANCEL: Accept(); return TRUE;", "settings_test", "SettingsTest.ShowsWhatIsInForce*"),
+    ("a taken hotkey accepted", "window/SettingsDialog.cpp", "if (!owner_->ChangeHotkey(hotkey)) {",
+     "if (!owner_->ChangeHotkey(hotkey) && false) {", "settings_test", "SettingsTest.AHotkeyHeldElsewhere*"),
 ]
 
 def build_all():

@@ -6,3 +6,13 @@
 #define IDI_PRESENT 2
 #define IDI_ABSENT 3
 #define IDI_LIBRARY 4
+
+// The settings dialog and its controls.
+#define IDD_SETTINGS 100
+#define IDC_SETTINGS_HOTKEY 1001
+#define IDC_SETTINGS_NO_HOTKEY 1002
+#define IDC_SETTINGS_START_WITH_WINDOWS 1003
+#define IDC_SETTINGS_NOTIFICATIONS 1004
+// The main window's keyboard shortcuts, and the command of its settings one.
+#define IDA_MAIN 1
+#define IDM_SETTINGS 206

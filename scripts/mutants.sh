@@ -91,7 +91,7 @@ FAULTS = [
     ("a modifier named twice taken", "settings/Hotkey.cpp", "if (parsed.modifiers & modifier->value) return false;",
      "", "tray_test", "TrayTest.TheHotkeySetting*"),
     ("start with Windows never removed", "window/Form1.cpp",
-     "settings::StartsWithWindows(command) ? nullptr : &command", "&command",
+     "ChangeStartWithWindows(!StartsWithWindows());", "ChangeStartWithWindows(true);",
      "tray_test", "TrayTest.StartWithWindows*"),
     ("a failed icon add never tried again", "tray/APIStuff.cpp",
      "SetTimer(FormHandle(), TRAY_RETRY_TIMER_ID, TRAY_RETRY_MS, nullptr);", "(void)0;", "tray_test",
@@ -133,6 +133,16 @@ FAULTS = [
      "    common::ScopedFont font(layout::CreateGuiFont(dpi_));",
      "    font_.reset(layout::CreateGuiFont(dpi_));\n    common::ScopedFont font(font_.release());",
      "form_test", "FormTest.ControlsLie*"),
+    ("a notification on the user's own switch", "window/Form1.cpp", "notifier_.OwnSwitch(GetTickCount64());", "",
+     "tray_test", "TrayTest.ASettledChange*"),
+    ("a notification while the window shows", "window/Form1.cpp", "(IsWindowVisible(hwnd_) && !IsIconic(hwnd_))",
+     "false", "tray_test", "TrayTest.ASettledChange*"),
+    ("a stream of notifications from a flapping box", "window/Notifier.cpp",
+     "if (now_ms - seenSince_ < SETTLE_MS) return std::nullopt;", "", "tray_test", "Notifier.*:TrayTest.ASettledChange*"),
+    ("Cancel saving", "window/SettingsDialog.cpp", "case IDCANCEL: DestroyWindow(hwnd_); return TRUE;",
+     "case IDCANCEL: Accept(); return TRUE;", "settings_test", "SettingsTest.ShowsWhatIsInForce*"),
+    ("a taken hotkey accepted", "window/SettingsDialog.cpp", "if (!owner_->ChangeHotkey(hotkey)) {",
+     "if (!owner_->ChangeHotkey(hotkey) && false) {", "settings_test", "SettingsTest.AHotkeyHeldElsewhere*"),
 ]
 
 def build_all():

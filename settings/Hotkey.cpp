@@ -57,12 +57,21 @@ UINT KeyOf(const wchar_t* word, int length) {
 
 bool IsFunctionKey(UINT key) { return key >= VK_F1 && key < VK_F1 + FUNCTION_KEYS; }
 
+bool HasName(UINT key) {
+    return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') || IsFunctionKey(key) || Find(NAMED_KEYS, key);
+}
+
 void Append(HotkeyText& text, const wchar_t* part) {
     const int used = lstrlenW(text);
     lstrcpynW(text + used, part, static_cast<int>(HOTKEY_TEXT_CHARS) - used);
 }
 
 }  // namespace
+
+bool IsAllowed(const Hotkey& hotkey) {
+    if (!hotkey.key) return !hotkey.modifiers;
+    return HasName(hotkey.key) && ((hotkey.modifiers & TYPING_GUARDS) || IsFunctionKey(hotkey.key));
+}
 
 bool ParseHotkey(const wchar_t* text, Hotkey& hotkey) {
     Hotkey parsed = NO_HOTKEY;
@@ -89,7 +98,7 @@ bool ParseHotkey(const wchar_t* text, Hotkey& hotkey) {
         if (!*p) break;
         if (*p++ != L'+') return false;
     }
-    if (!parsed.key || (!(parsed.modifiers & TYPING_GUARDS) && !IsFunctionKey(parsed.key))) return false;
+    if (!parsed.key || !IsAllowed(parsed)) return false;
     hotkey = parsed;
     return true;
 }

@@ -29,6 +29,34 @@ Hotkey ReadHotkey() {
     return hotkey;
 }
 
+namespace {
+
+bool WriteSetting(const wchar_t* value, DWORD type, const void* data, DWORD bytes) {
+    return RegSetKeyValueW(HKEY_CURRENT_USER, SETTINGS_KEY, value, type, data, bytes) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool WriteHotkey(const Hotkey& hotkey) {
+    HotkeyText text;
+    FormatHotkey(hotkey, text);
+    const DWORD bytes = static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(wchar_t));
+    return WriteSetting(HOTKEY_VALUE, REG_SZ, text, bytes);
+}
+
+bool ReadNotifications() {
+    DWORD on = 1, bytes = sizeof on;
+    const LSTATUS read =
+        RegGetValueW(HKEY_CURRENT_USER, SETTINGS_KEY, NOTIFICATIONS_VALUE, RRF_RT_REG_DWORD, nullptr, &on, &bytes);
+    if (read != ERROR_SUCCESS) return true;
+    return on != 0;  // only 0 turns them off
+}
+
+bool WriteNotifications(bool on) {
+    const DWORD value = on ? 1 : 0;
+    return WriteSetting(NOTIFICATIONS_VALUE, REG_DWORD, &value, sizeof value);
+}
+
 bool MakeCommand(const wchar_t* program, const wchar_t* options, Command& command) {
     const int length = lstrlenW(program) + lstrlenW(options) + 3;  // two quotes and a blank
     if (length >= static_cast<int>(COMMAND_CHARS)) return false;

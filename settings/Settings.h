@@ -1,6 +1,7 @@
 // What the program keeps in the registry of the user: its own settings under
 // HKCU\Software\Varnosklen, read and never written unless the user changes
-// one, and its start with Windows under HKCU\...\CurrentVersion\Run.
+// one in the settings dialog, and its start with Windows under
+// HKCU\...\CurrentVersion\Run.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@ namespace settings {
 
 inline constexpr wchar_t SETTINGS_KEY[] = L"Software\\Varnosklen";
 inline constexpr wchar_t HOTKEY_VALUE[] = L"Hotkey";
+inline constexpr wchar_t NOTIFICATIONS_VALUE[] = L"Notifications";
 inline constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t RUN_VALUE[] = L"Varnosklen";
 // Task Manager's Startup tab: a binary value named as the Run value, whose
@@ -21,6 +23,13 @@ inline constexpr wchar_t STARTUP_APPROVED_KEY[] =
 // The hotkey setting (a string). Absent, of another type, too long for any
 // hotkey or not one: the default.
 Hotkey ReadHotkey();
+// The hotkey as text, as a user would write it by hand.
+bool WriteHotkey(const Hotkey& hotkey);
+
+// Whether the tray tells of the box's changes while the window is hidden (a
+// number, 1 or 0). Absent, of another type or another number: on.
+bool ReadNotifications();
+bool WriteNotifications(bool on);
 
 // Room for the Run command of a program in a long path.
 inline constexpr DWORD COMMAND_CHARS = 1024;

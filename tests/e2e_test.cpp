@@ -6,6 +6,7 @@
 
 #include "support/TestSupport.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "window/Form1.h"
@@ -206,10 +207,14 @@ TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
     }
 }
 
-void PressCtrlAltU() {
-    for (const BYTE key : {BYTE(VK_CONTROL), BYTE(VK_MENU), BYTE('U')}) keybd_event(key, 0, 0, 0);
-    for (const BYTE key : {BYTE('U'), BYTE(VK_MENU), BYTE(VK_CONTROL)}) keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+// As a keyboard sends them, with their scan codes.
+void PressKeys(std::initializer_list<BYTE> keys) {
+    const auto scan = [](BYTE key) { return BYTE(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)); };
+    for (BYTE key : keys) keybd_event(key, scan(key), 0, 0);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) keybd_event(*key, scan(*key), KEYEVENTF_KEYUP, 0);
 }
+
+void PressCtrlAltU() { PressKeys({VK_CONTROL, VK_MENU, 'U'}); }
 
 TEST_F(EndToEnd, TheTrayItemAndTheHotkeyEachSwitchOnceAndTheHotkeyNothingOffTheBus) {
     Start();
@@ -306,6 +311,41 @@ TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
         Key(FocusOf(*program), VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusOf(*program) == next; }));
     }
+}
+
+// With the keyboard alone: from the tray menu a new hotkey, which works at
+// once and after a restart, where the window's Ctrl+, shows it and Esc closes.
+TEST_F(EndToEnd, AHotkeySetInTheSettingsFromTheTrayWorksAtOnceAndAfterARestart) {
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+    Start();
+    ASSERT_TRUE(Shows(texts::PRESENT));
+    box->switchOnCommand = 0;
+    HWND dialog = nullptr, hotkeyBox = nullptr;
+    const auto focusInHotkeyBox = [&] {
+        dialog = FindWindowW(L"#32770", L"Ρυθμίσεις του Varnosklen");
+        hotkeyBox = GetDlgItem(dialog, IDC_SETTINGS_HOTKEY);
+        return hotkeyBox && FocusOf(*program) == hotkeyBox;
+    };
+    const WORD ctrlShiftK = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    Choose(*program, {VK_UP, VK_UP});  // round to exit, then up to the settings
+    ASSERT_TRUE(WaitFor(focusInHotkeyBox));
+    PressKeys({VK_CONTROL, VK_SHIFT, 'K'});
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(hotkeyBox, HKM_GETHOTKEY, 0, 0) == ctrlShiftK; }));
+    PressKeys({VK_RETURN});
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    for (bool restarted : {false, true}) {
+        if (restarted) Start();
+        ASSERT_TRUE(Shows(texts::PRESENT));
+        const LONG mark = box.Mark();
+        PressKeys({VK_CONTROL, VK_SHIFT, 'K'});
+        EXPECT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; })) << restarted;
+    }
+    PressKeys({VK_CONTROL, VK_OEM_COMMA});
+    ASSERT_TRUE(WaitFor(focusInHotkeyBox));
+    EXPECT_EQ(SendMessageW(hotkeyBox, HKM_GETHOTKEY, 0, 0), ctrlShiftK);
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
 }
 
 TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {

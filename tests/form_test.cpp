@@ -157,6 +157,20 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";
 }
 
+// The dialog is laid out by the system in dialog units; its Greek texts
+// must still fit. Also run at 120 and 144 dpi.
+TEST_F(FormTest, TheSettingsDialogShowsEveryTextWholeAtEveryDpi) {
+    SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
+    HWND dialog = form->SettingsDialogHandle();
+    const RECT client = support::ClientRect(dialog);
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        SCOPED_TRACE(support::WindowText(control).c_str());
+        const RECT r = RectIn(control, dialog);
+        EXPECT_TRUE(r.left > 0 && r.top > 0 && r.right < client.right && r.bottom < client.bottom) << "inside";
+        EXPECT_TRUE(support::TextFits(control));
+    }
+}
+
 TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
     struct Row {
         COLORREF a, b;

@@ -8,6 +8,8 @@
 
 #include "tray/APIStuff.h"
 #include "tray/TrayIconRecord.h"
+#include "tray/TrayNotification.h"
+#include "window/Notifier.h"
 
 namespace {
 
@@ -113,18 +115,30 @@ TEST(TrayIconRecord, TheTipIsWideWhereTheCodePageCannotHoldItWhole) {
         EXPECT_EQ(tray::NeedsWideTip(text.c_str(), codePage), wide) << codePage << " " << text.size();
 }
 
-// The program's calls to the shell, recorded on their way to it.
+// The program's calls to the shell, recorded on their way to it: the icon's
+// own, and the notifications.
 struct ShellCalls {
     static inline std::vector<std::pair<DWORD, tray::TrayRecordBytes>> calls;
+    static inline std::vector<NOTIFYICONDATAW> notifications;
     static BOOL Record(DWORD message, tray::TrayRecordBytes& record) {
         calls.push_back({message, record});
         return APIStuff::CallShell(message, record);
     }
+    static BOOL RecordNotification(DWORD message, NOTIFYICONDATAW& record) {
+        EXPECT_EQ(message, DWORD(NIM_MODIFY));
+        notifications.push_back(record);
+        return APIStuff::CallShellForNotification(message, record);
+    }
     ShellCalls() {
         calls.clear();
+        notifications.clear();
         APIStuff::ShellNotifyIcon = &Record;
+        APIStuff::ShellNotifyBalloon = &RecordNotification;
     }
-    ~ShellCalls() { APIStuff::ShellNotifyIcon = &APIStuff::CallShell; }
+    ~ShellCalls() {
+        APIStuff::ShellNotifyIcon = &APIStuff::CallShell;
+        APIStuff::ShellNotifyBalloon = &APIStuff::CallShellForNotification;
+    }
 };
 
 bool IconExists(HWND hwnd) {
@@ -372,24 +386,6 @@ HWND OpenPopup() {
     return nullptr;
 }
 
-// Runs the action inside the popup's own message loop, once it is open.
-struct InPopup {
-    static inline std::function<void(HWND)> action;
-    static inline bool ran = false;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND popup = OpenPopup();
-        if (!popup || ran) return;
-        ran = true;
-        KillTimer(nullptr, id);
-        action(popup);
-    }
-    explicit InPopup(std::function<void(HWND)> a) {
-        action = std::move(a);
-        ran = false;
-        SetTimer(nullptr, 0, 20, &Tick);
-    }
-};
-
 void Press(HWND popup, UINT key) {
     PostMessageW(popup, WM_KEYDOWN, key, 0);
     PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
@@ -409,7 +405,7 @@ void RightClick(HWND popup, UINT item) {
 
 TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     std::vector<std::wstring> items;
-    InPopup inside([&](HWND popup) {
+    support::WhenShown inside(OpenPopup, [&](HWND popup) {
         HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
         for (int i = 0; i < GetMenuItemCount(shown); ++i) {
             wchar_t text[64] = {};
@@ -421,7 +417,7 @@ TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
     SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
                                                 L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
-                                                L"Εκκίνηση μαζί με τα Windows", L"", L"Εξοδος"}));
+                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
 }
@@ -429,17 +425,125 @@ TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
 TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEndsIt) {
     HWND hwnd = form->Handle();
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    InPopup open([](HWND popup) { RightClick(popup, 0); });
+    support::WhenShown open(OpenPopup, [](HWND popup) { RightClick(popup, 0); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the handler ran before the popup call returned";
     EXPECT_FALSE(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE));
 
-    InPopup exit([](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });  // up wraps to the last item
+    // Up wraps to the last item.
+    support::WhenShown exit(OpenPopup, [](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IconExists(hwnd));
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE | PM_QS_POSTMESSAGE)) << "nothing posted";
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+TEST(Notifier, OneNoticePerSettledChangeNoneAtStartOrForTheUsersOwnSwitch) {
+    constexpr ULONGLONG S = Notifier::SETTLE_MS;
+    constexpr auto P = device::DeviceState::Present, A = device::DeviceState::Absent,
+                   M = device::DeviceState::LibraryMissing, I = device::DeviceState::LibraryIncomplete;
+    struct Step {
+        ULONGLONG at;
+        device::DeviceState state;
+        bool ownSwitch;
+        const wchar_t* notice;
+    };
+    // From the state at start, which settles without a word: a change; a box
+    // flapping, then stopping; the user's own switch; an own switch that
+    // changed nothing, then a change; the library going and coming back.
+    const Step steps[] = {{0, P, false, nullptr},
+                          {S, P, false, nullptr},
+                          {S + 100, A, false, nullptr},
+                          {2 * S + 100, A, false, texts::NOTICE_LEFT_BUS},
+                          {2 * S + 200, A, false, nullptr},
+                          {2 * S + 300, P, false, nullptr},
+                          {2 * S + 400, A, false, nullptr},
+                          {2 * S + 500, P, false, nullptr},
+                          {3 * S + 500, P, false, texts::NOTICE_BACK_ON_BUS},
+                          {10000, P, true, nullptr},
+                          {10100, A, false, nullptr},
+                          {10100 + S, A, false, nullptr},
+                          {20000, A, true, nullptr},
+                          {20000 + S, A, false, nullptr},
+                          {20100 + S, P, false, nullptr},
+                          {20100 + 2 * S, P, false, texts::NOTICE_BACK_ON_BUS},
+                          {30000, M, false, nullptr},
+                          {30000 + S, M, false, texts::NOTICE_LIBRARY_MISSING},
+                          {30100 + S, I, false, nullptr},
+                          {30100 + 2 * S, I, false, nullptr},
+                          {40000, A, false, nullptr},
+                          {40000 + S, A, false, texts::NOTICE_LIBRARY_BACK_ABSENT},
+                          {50000, I, false, nullptr},
+                          {50000 + S, I, false, texts::NOTICE_LIBRARY_INCOMPLETE},
+                          {60000, P, false, nullptr},
+                          {60000 + S, P, false, texts::NOTICE_LIBRARY_BACK_PRESENT}};
+    Notifier notifier;
+    for (const Step& step : steps) {
+        if (step.ownSwitch) notifier.OwnSwitch(step.at);
+        const auto notice = notifier.Observe(step.state, step.at);
+        EXPECT_STREQ(notice ? notice->text : nullptr, step.notice) << step.at;
+        EXPECT_EQ(notice && notice->warning, notice && (step.state == M || step.state == I)) << step.at;
+    }
+}
+
+TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensTheWindow) {
+    enum class Change { Leaves, OwnSwitch, FlapsThenLeaves, FlapsThenStays };
+    struct Row {
+        const char* name;
+        bool hidden, on;
+        Change change;
+        const wchar_t* notice;
+    };
+    const Row rows[] = {
+        {"the box leaves the bus", true, true, Change::Leaves, texts::NOTICE_LEFT_BUS},
+        {"the user's own switch from the tray", true, true, Change::OwnSwitch, nullptr},
+        {"the window shown", false, true, Change::Leaves, nullptr},
+        {"notifications off", true, false, Change::Leaves, nullptr},
+        {"flapping, then off the bus", true, true, Change::FlapsThenLeaves, texts::NOTICE_LEFT_BUS},
+        {"flapping, then on the bus as before", true, true, Change::FlapsThenStays, nullptr},
+    };
+    const auto settledOn = [&](const wchar_t* status) {
+        return support::WaitFor([&] { return StatusText() == status && form->NoticesSettled(); },
+                                Notifier::SETTLE_MS + 10000);
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        box.Reset();
+        const DWORD off = 0;
+        if (!row.on) RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Notifications", REG_DWORD, &off, 4);
+        Recreate();
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+        ASSERT_TRUE(settledOn(texts::PRESENT)) << "the state at start";
+        HWND hwnd = form->Handle();
+        if (row.hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ShellCalls shell;
+        if (row.change == Change::OwnSwitch) SendMessageW(hwnd, WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0);
+        for (int flip = 0; flip < 8 && row.change >= Change::FlapsThenLeaves; ++flip) {  // at every tick
+            box->onBus = !box->onBus;
+            const wchar_t* status = box->onBus ? texts::PRESENT : texts::ABSENT;
+            ASSERT_TRUE(support::WaitFor([&] { return StatusText() == status; }));
+        }
+        if (row.change == Change::Leaves || row.change == Change::FlapsThenLeaves) box->onBus = 0;
+        ASSERT_TRUE(settledOn(row.change == Change::FlapsThenStays ? texts::PRESENT : texts::ABSENT));
+        ASSERT_EQ(shell.notifications.size(), row.notice ? 1u : 0u);
+        for (const auto& call : shell.calls)
+            EXPECT_EQ(Field(call.second, NATIVE_LAYOUT.uFlags), uint64_t(NIF_ICON)) << "the icon's own: its badge";
+        if (!row.notice) continue;
+        const NOTIFYICONDATAW& shown = shell.notifications[0];
+        EXPECT_EQ(shown.cbSize, DWORD(NOTIFYICONDATAW_V2_SIZE)) << "the record that carries a notification";
+        EXPECT_EQ(shown.hWnd, hwnd);
+        EXPECT_EQ(shown.uID, 0u) << "the program's one icon";
+        EXPECT_EQ(shown.uFlags, UINT(NIF_INFO)) << "nothing of the icon changed";
+        EXPECT_STREQ(shown.szInfo, row.notice);
+        EXPECT_STREQ(shown.szInfoTitle, L"Varnosklen");
+        EXPECT_EQ(shown.dwInfoFlags, DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
+        SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, NIN_BALLOONUSERCLICK);
+        EXPECT_TRUE(IsWindowVisible(hwnd)) << "a click on it opens the window";
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 #include "shell/Shell.h"
 #include "tray/APIStuff.h"
+#include "tray/TrayNotification.h"
 #include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
@@ -75,9 +76,14 @@ bool Form1::Create() {
     CreateControls();
     layout::PlaceWindow(hwnd_, nullptr, ApplyDpi(), dpi_);
 
-    settings::HotkeyText hotkey;
-    RegisterSwitchHotkey(hotkey);
-    mnuTray = trayMenu_.Create(hotkey);
+    mnuTray = trayMenu_.Create();
+    ChangeHotkey(settings::ReadHotkey());  // none while another program holds it
+    notificationsOn_ = settings::ReadNotifications();
+    // The settings from the window too, where no control upsets its layout.
+    HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, ID_SYSTEM_MENU_SETTINGS, texts::SYSTEM_MENU_SETTINGS);
+    shortcuts_ = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDA_MAIN));
     SetTimer(hwnd_, TIMER1_ID, TIMER1_INTERVAL_MS, nullptr);
     Form_Load();
     return true;
@@ -101,14 +107,49 @@ void Form1::ShowInTray() {
     SetTrayMenuItems(hidden);
 }
 
-// The switch from anywhere. None set, or a combination another program holds,
-// leaves the program without one, and the menu shows none.
-void Form1::RegisterSwitchHotkey(settings::HotkeyText& text) {
-    const settings::Hotkey hotkey = settings::ReadHotkey();
-    text[0] = L'\0';
-    if (hotkey.key && RegisterHotKey(hwnd_, HOTKEY_ID, hotkey.modifiers | MOD_NOREPEAT, hotkey.key))
-        settings::FormatHotkey(hotkey, text);
+bool Form1::TranslateKeys(MSG& msg) {
+    HWND settings = settingsDialog_.Handle();
+    if (settings && IsDialogMessageW(settings, &msg)) return true;
+    if (!hwnd_) return false;
+    const bool toWindow = msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd);
+    if (toWindow && shortcuts_ && TranslateAcceleratorW(hwnd_, shortcuts_, &msg)) return true;
+    // Tab, Enter and Space work as in a dialog.
+    return IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
+
+// The switch from anywhere. None, or a combination another program holds,
+// leaves the program without one, and the menu shows none.
+bool Form1::ChangeHotkey(const settings::Hotkey& hotkey) {
+    if (hotkey_.key) UnregisterHotKey(hwnd_, HOTKEY_ID);
+    const auto take = [this](const settings::Hotkey& h) {
+        return RegisterHotKey(hwnd_, HOTKEY_ID, h.modifiers | MOD_NOREPEAT, h.key) != FALSE;
+    };
+    if (hotkey.key && !take(hotkey)) {
+        if (hotkey_.key) take(hotkey_);  // the one in force stays
+        return false;
+    }
+    hotkey_ = hotkey;
+    settings::HotkeyText text;
+    settings::FormatHotkey(hotkey_, text);
+    trayMenu_.ShowSwitchHotkey(text);
+    return true;
+}
+
+SettingsValues Form1::SettingsInForce() { return {hotkey_, StartsWithWindows(), notificationsOn_}; }
+
+bool Form1::StartsWithWindows() {
+    settings::Command command;
+    return StartCommand(command) && settings::StartsWithWindows(command);
+}
+
+// On, it writes this executable's start, also over a start of a copy elsewhere.
+void Form1::ChangeStartWithWindows(bool start) {
+    settings::Command command;
+    if (!StartCommand(command)) return;
+    settings::SetStartWithWindows(start ? &command : nullptr);
+}
+
+void Form1::ChangeNotifications(bool on) { notificationsOn_ = on; }
 
 HWND Form1::CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style, UINT id) {
     return CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
@@ -183,6 +224,8 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_INITMENUPOPUP: return OnInitMenuPopup(wParam);
+    case WM_SYSCOMMAND: return OnSysCommand(wParam, lParam);
+    case tray::TRAY_CALLBACK_MESSAGE: return OnTrayNotification(wParam, lParam);
     case DM_GETDEFID: return MAKELRESULT(ID_COMMAND1, DC_HASDEFID);
     case WM_DESTROY: return OnDestroy();
     case WM_NCDESTROY: return OnNcDestroy();
@@ -213,6 +256,8 @@ LRESULT Form1::OnCommand(WPARAM wParam, LPARAM lParam) {
         SwitchIfEnabled();
     } else if (fromMenu && id == ID_MNU_TRAY_START_WITH_WINDOWS) {
         mnuTrayStartWithWindows_Click();
+    } else if (fromMenu && id == ID_MNU_TRAY_SETTINGS) {
+        mnuTraySettings_Click();  // the tray item or the window's shortcut
     }
     return 0;
 }
@@ -286,9 +331,24 @@ LRESULT Form1::OnHotKey(WPARAM id) {
 // The check mark says what the registry says now, whoever changed it since.
 LRESULT Form1::OnInitMenuPopup(WPARAM wParam) {
     if (reinterpret_cast<HMENU>(wParam) != mnuTray) return 0;
-    settings::Command command;
-    trayMenu_.SetItemChecked(ID_MNU_TRAY_START_WITH_WINDOWS,
-                             StartCommand(command) && settings::StartsWithWindows(command));
+    trayMenu_.SetItemChecked(ID_MNU_TRAY_START_WITH_WINDOWS, StartsWithWindows());
+    return 0;
+}
+
+LRESULT Form1::OnSysCommand(WPARAM wParam, LPARAM lParam) {
+    if ((wParam & APIStuff::SYSCOMMAND_MASK) == ID_SYSTEM_MENU_SETTINGS) {
+        mnuTraySettings_Click();
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, WM_SYSCOMMAND, wParam, lParam);
+}
+
+// What the hook leaves of the icon's messages: a click on a notification
+// opens the window.
+LRESULT Form1::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
+    if (lParam != NIN_BALLOONUSERCLICK) return DefWindowProcW(hwnd_, tray::TRAY_CALLBACK_MESSAGE, wParam, lParam);
+    mnuTrayRestore_Click();
+    SetForegroundWindow(hwnd_);
     return 0;
 }
 
@@ -345,7 +405,21 @@ void Form1::Form_Load() {
     APIStuff::SetTrayTip(texts::TRAY_TIP);
 }
 
-void Form1::Timer1_Timer() { RunDeviceWork(DeviceWork::Tick); }
+void Form1::Timer1_Timer() {
+    RunDeviceWork(DeviceWork::Tick);
+    // A tick that waits for other device work has seen nothing new.
+    if (!deviceBusy_ && hwnd_) NoteDeviceState();
+}
+
+// Told from the icon only while the window is out of sight, and only when
+// the user wants it.
+void Form1::NoteDeviceState() {
+    const std::optional<Notice> notice = notifier_.Observe(lastProbe_.state, GetTickCount64());
+    if (!notice || !notificationsOn_ || (IsWindowVisible(hwnd_) && !IsIconic(hwnd_))) return;
+    APIStuff::ShowTrayNotification(
+        texts::NOTICE_TITLE, notice->text,
+        notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
+}
 
 // The library may run this thread's messages while it works (the tray menu's
 // loop already runs ticks), and a tick or press must not run inside the work
@@ -398,7 +472,12 @@ device::ProbeResult Form1::ProbeDevice() {
 // then says what is wrong and the button stays off until it can be.
 void Form1::CheckDevice() { ShowStatus(PollView(ProbeDevice().state)); }
 
-void Form1::Command1_Click() { RunDeviceWork(DeviceWork::Press); }
+// The button, its tray item, the hotkey or the command line on this PC: the
+// change that follows is the user's own, and no news to them.
+void Form1::Command1_Click() {
+    notifier_.OwnSwitch(GetTickCount64());
+    RunDeviceWork(DeviceWork::Press);
+}
 
 // The probe, its short text, then the three passes.
 void Form1::SendSwitchCommand() {
@@ -431,13 +510,10 @@ void Form1::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
 
 void Form1::mnuTrayMinimize_Click() { ShowWindow(hwnd_, SW_MINIMIZE); }
 
-// Checked, the item removes the start; unchecked, it writes this executable's,
-// also over a start of a copy elsewhere.
-void Form1::mnuTrayStartWithWindows_Click() {
-    settings::Command command;
-    if (!StartCommand(command)) return;
-    settings::SetStartWithWindows(settings::StartsWithWindows(command) ? nullptr : &command);
-}
+// Checked, the item removes the start; unchecked, it writes this executable's.
+void Form1::mnuTrayStartWithWindows_Click() { ChangeStartWithWindows(!StartsWithWindows()); }
+
+void Form1::mnuTraySettings_Click() { settingsDialog_.Open(instance_, hwnd_, *this); }
 
 void Form1::SetTrayMenuItems(int16_t& window_state) {
     if (window_state == APIStuff::WINDOW_STATE_MINIMISED) {

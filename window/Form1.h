@@ -10,10 +10,12 @@
 #include "common/Scoped.h"
 #include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
+#include "window/Notifier.h"
+#include "window/SettingsDialog.h"
 #include "window/StatusBox.h"
 #include "window/TrayMenu.h"
 
-class Form1 final : public tray::TrayHost {
+class Form1 final : public tray::TrayHost, public SettingsOwner {
 public:
     enum class WhenDestroyed { EndProgram, KeepRunning };
 
@@ -29,12 +31,24 @@ public:
     // Started with Windows: the icon alone, the window unseen.
     void ShowInTray();
     HWND Handle() const { return hwnd_; }
+    // The message loop's keyboard for the window and its settings dialog:
+    // the window's shortcuts, Tab, Enter and Esc. True when the message was taken.
+    bool TranslateKeys(MSG& msg);
 
     // Tray integration.
     void SetTrayMenuItems(int16_t& window_state) override;
     HWND TrayWindowHandle() const override { return hwnd_; }
     HICON TrayIconHandle() const override { return trayIcons_[static_cast<int>(shownBadge_)].get(); }
     int16_t ReadLastState() const override { return LastState; }
+
+    // The settings dialog's view of the window.
+    SettingsValues SettingsInForce() override;
+    bool ChangeHotkey(const settings::Hotkey& hotkey) override;
+    void ChangeStartWithWindows(bool start) override;
+    void ChangeNotifications(bool on) override;
+    HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
+    // No change of the box is waiting to settle into a notification.
+    bool NoticesSettled() const { return notifier_.Settled(); }
 
     // A window state to restore; nothing in the program assigns it.
     int16_t LastState = 0;
@@ -64,6 +78,9 @@ public:
     static constexpr UINT ID_MNU_TRAY_MINIMIZE = TrayMenu::ID_MINIMIZE;
     static constexpr UINT ID_MNU_TRAY_SWITCH = TrayMenu::ID_SWITCH;
     static constexpr UINT ID_MNU_TRAY_START_WITH_WINDOWS = TrayMenu::ID_START_WITH_WINDOWS;
+    static constexpr UINT ID_MNU_TRAY_SETTINGS = TrayMenu::ID_SETTINGS;
+    // In the window's system menu: below 0xF000, the low four bits clear.
+    static constexpr UINT ID_SYSTEM_MENU_SETTINGS = 0x0C0;
     static constexpr int HOTKEY_ID = 1;
     static constexpr UINT_PTR TIMER1_ID = 1;
     static constexpr UINT TIMER1_INTERVAL_MS = 100;
@@ -77,6 +94,7 @@ public:
     void mnuTrayClose_Click();
     void mnuTrayMinimize_Click();
     void mnuTrayStartWithWindows_Click();
+    void mnuTraySettings_Click();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -95,8 +113,9 @@ private:
     void SendSwitchCommand();
     void ShowStatus(const StatusView& view);
     void SwitchIfEnabled();
-    // Registers the hotkey of the settings; its text, empty when there is none.
-    void RegisterSwitchHotkey(settings::HotkeyText& text);
+    bool StartsWithWindows();
+    // What the window does with the box's settled changes while it is hidden.
+    void NoteDeviceState();
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -110,6 +129,8 @@ private:
     LRESULT OnCopyData(HWND reply_to, const COPYDATASTRUCT* data);
     LRESULT OnHotKey(WPARAM id);
     LRESULT OnInitMenuPopup(WPARAM wParam);
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy();
     LRESULT OnNcDestroy();
 
@@ -133,4 +154,10 @@ private:
     std::optional<common::ScopedCom> com_;  // from the first launch of the link
     StatusBox status_;
     TrayMenu trayMenu_;
+
+    settings::Hotkey hotkey_ = settings::NO_HOTKEY;  // registered, and shown in the tray menu
+    bool notificationsOn_ = true;
+    Notifier notifier_;
+    SettingsDialog settingsDialog_;
+    HACCEL shortcuts_ = nullptr;  // a resource's, freed with the program
 };

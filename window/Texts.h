@@ -43,6 +43,44 @@ inline constexpr wchar_t MNU_TRAY_CLOSE[] = L"Εξοδος";
 // The switch item has the button's caption, COMMAND1.
 inline constexpr wchar_t MNU_TRAY_START_WITH_WINDOWS[] = L"Εκκίνηση μαζί με τα Windows";
 inline constexpr wchar_t TRAY_TIP[] = L"<Varnosklen>. Κάντε κλίκ εδώ, για εμφάνιση του προγράμματος";
+// In the tray menu and in the window's system menu, with its shortcut there.
+inline constexpr wchar_t MNU_SETTINGS[] = L"Ρυθμίσεις…";
+inline constexpr wchar_t SYSTEM_MENU_SETTINGS[] = L"Ρυθμίσεις…\tCtrl+,";
+
+// The settings dialog's answers to a hotkey it cannot take; its own texts are
+// in its resource. %s is the hotkey.
+inline constexpr wchar_t HOTKEY_NOT_ALLOWED[] =
+    L"Ο συνδυασμός αυτός δεν γίνεται πλήκτρο συντόμευσης: θα έπιανε την απλή πληκτρολόγηση ή το πλήκτρο του δεν "
+    L"υποστηρίζεται. Διαλέξτε Ctrl ή Alt μαζί με ένα γράμμα, ένα ψηφίο, ένα βέλος ή ένα από τα F1–F24, Space, "
+    L"Insert, Delete, Home, End, PageUp, PageDown, Pause· τα F1–F24 γίνονται δεκτά και χωρίς αυτά.";
+inline constexpr wchar_t HOTKEY_TAKEN[] =
+    L"Τον συνδυασμό %s τον χρησιμοποιεί ήδη άλλο πρόγραμμα. Διαλέξτε άλλον· μένει σε ισχύ ο προηγούμενος.";
+
+// The notifications, while the window is hidden: what happened and where the
+// shared peripheral is now.
+inline constexpr wchar_t NOTICE_TITLE[] = L"Varnosklen";
+inline constexpr wchar_t NOTICE_LEFT_BUS[] =
+    L"Η συσκευή <Varnosklen> βγήκε από τον δίαυλο: το κοινό περιφερειακό USB είναι τώρα συνδεδεμένο με αυτόν "
+    L"τον υπολογιστή.";
+inline constexpr wchar_t NOTICE_BACK_ON_BUS[] =
+    L"Η συσκευή <Varnosklen> επέστρεψε στον δίαυλο: το κοινό περιφερειακό USB πέρασε στον άλλο υπολογιστή.";
+inline constexpr wchar_t NOTICE_LIBRARY_MISSING[] =
+    L"Δεν βρίσκεται πια η βιβλιοθήκη AVR309.dll: το πρόγραμμα δεν βλέπει τη συσκευή ούτε μπορεί να αλλάξει τη "
+    L"σύνδεση.";
+inline constexpr wchar_t NOTICE_LIBRARY_INCOMPLETE[] =
+    L"Η βιβλιοθήκη AVR309.dll είναι πλέον ελλιπής ή παλιά: το πρόγραμμα δεν βλέπει τη συσκευή ούτε μπορεί να "
+    L"αλλάξει τη σύνδεση.";
+inline constexpr const wchar_t* NOTICE_LIBRARY_OTHER_ARCHITECTURE =
+    sizeof(void*) == 4 ? L"Η βιβλιοθήκη AVR309.dll που βρίσκεται τώρα είναι 64 bit: το πρόγραμμα δεν μπορεί να τη "
+                         L"φορτώσει, ούτε να δει τη συσκευή ή να αλλάξει τη σύνδεση."
+                       : L"Η βιβλιοθήκη AVR309.dll που βρίσκεται τώρα είναι 32 bit: το πρόγραμμα δεν μπορεί να τη "
+                         L"φορτώσει, ούτε να δει τη συσκευή ή να αλλάξει τη σύνδεση.";
+inline constexpr wchar_t NOTICE_LIBRARY_BACK_PRESENT[] =
+    L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> είναι στον δίαυλο: το κοινό περιφερειακό "
+    L"USB είναι στον άλλο υπολογιστή.";
+inline constexpr wchar_t NOTICE_LIBRARY_BACK_ABSENT[] =
+    L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> δεν είναι στον δίαυλο: το κοινό "
+    L"περιφερειακό USB είναι συνδεδεμένο με αυτόν τον υπολογιστή.";
 
 }  // namespace texts
 

@@ -2,7 +2,23 @@
 
 #include "window/Texts.h"
 
-HMENU TrayMenu::Create(const wchar_t* hotkey_text) {
+HMENU TrayMenu::Create() {
+    bar_.reset(CreateMenu());
+    popup_ = CreatePopupMenu();
+    AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup_), texts::MNU_TRAY);
+    // Open first and exit last, the two things done from the tray set apart.
+    AppendMenuW(popup_, MF_STRING, ID_RESTORE, texts::MNU_TRAY_RESTORE);
+    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup_, MF_STRING, ID_SWITCH, texts::COMMAND1);
+    AppendMenuW(popup_, MF_STRING, ID_START_WITH_WINDOWS, texts::MNU_TRAY_START_WITH_WINDOWS);
+    AppendMenuW(popup_, MF_STRING, ID_SETTINGS, texts::MNU_SETTINGS);
+    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(popup_, MF_STRING, ID_CLOSE, texts::MNU_TRAY_CLOSE);
+    // mnuTrayMinimize is never shown: it has no entry in the popup.
+    return popup_;
+}
+
+void TrayMenu::ShowSwitchHotkey(const wchar_t* hotkey_text) {
     // A tab sets the hotkey apart at the item's right, as menus show shortcuts.
     wchar_t switchText[128] = {};
     lstrcpynW(switchText, texts::COMMAND1, 128);
@@ -10,18 +26,10 @@ HMENU TrayMenu::Create(const wchar_t* hotkey_text) {
         lstrcatW(switchText, L"\t");
         lstrcpynW(switchText + lstrlenW(switchText), hotkey_text, 128 - lstrlenW(switchText));
     }
-    bar_.reset(CreateMenu());
-    popup_ = CreatePopupMenu();
-    AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup_), texts::MNU_TRAY);
-    // Open first and exit last, the two things done from the tray set apart.
-    AppendMenuW(popup_, MF_STRING, ID_RESTORE, texts::MNU_TRAY_RESTORE);
-    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup_, MF_STRING, ID_SWITCH, switchText);
-    AppendMenuW(popup_, MF_STRING, ID_START_WITH_WINDOWS, texts::MNU_TRAY_START_WITH_WINDOWS);
-    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup_, MF_STRING, ID_CLOSE, texts::MNU_TRAY_CLOSE);
-    // mnuTrayMinimize is never shown: it has no entry in the popup.
-    return popup_;
+    MENUITEMINFOW item = {sizeof item};
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = switchText;
+    SetMenuItemInfoW(popup_, ID_SWITCH, FALSE, &item);
 }
 
 void TrayMenu::SetItemEnabled(UINT item, bool enabled) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "common/Scoped.h"
+#include "resources/resource_ids.h"
 
 class TrayMenu {
 public:
@@ -13,10 +14,12 @@ public:
     static constexpr UINT ID_MINIMIZE = 203;
     static constexpr UINT ID_SWITCH = 204;
     static constexpr UINT ID_START_WITH_WINDOWS = 205;
+    static constexpr UINT ID_SETTINGS = IDM_SETTINGS;  // also the window's shortcut
 
-    // Builds the menu bar holding the popup; returns the popup. The switch
-    // item shows the hotkey in force, if any, at its right.
-    HMENU Create(const wchar_t* hotkey_text);
+    // Builds the menu bar holding the popup; returns the popup.
+    HMENU Create();
+    // The hotkey in force at the switch item's right; empty for none.
+    void ShowSwitchHotkey(const wchar_t* hotkey_text);
 
     void SetItemEnabled(UINT item, bool enabled);
     bool IsItemEnabled(UINT item) const;

@@ -28,8 +28,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Tab, Enter and Space work as in a dialog.
-        if (form.Handle() && IsDialogMessageW(form.Handle(), &msg)) continue;
+        if (form.TranslateKeys(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -73,7 +73,9 @@ bool TextFits(HWND control) {
     wchar_t cls[32] = {}, text[1024] = {};
     GetClassNameW(control, cls, 32);
     GetWindowTextW(control, text, 1024);
-    if (lstrcmpiW(cls, L"Button") == 0) {
+    const bool button = lstrcmpiW(cls, L"Button") == 0;
+    const bool checkBox = button && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if (button && !checkBox) {
         // As much of the caption shows as when the button is far taller.
         const int shown = Ink(control);
         SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
@@ -94,7 +96,9 @@ bool TextFits(HWND control) {
         SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
         return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
     }
-    return line.cx <= client.right && line.cy <= client.bottom;
+    // A check box's text follows its box and a small gap.
+    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
+    return line.cx + box <= client.right && line.cy <= client.bottom;
 }
 
 namespace {
@@ -268,6 +272,27 @@ DWORD Program::WaitForExit(DWORD timeout_ms) {
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process_.hProcess, &code);
     return code;
+}
+
+namespace {
+std::function<HWND()> shownFind;
+std::function<void(HWND)> shownAction;
+}  // namespace
+
+WhenShown::WhenShown(std::function<HWND()> find, std::function<void(HWND)> action) {
+    shownFind = std::move(find);
+    shownAction = std::move(action);
+    timer_ = SetTimer(nullptr, 0, 20, &WhenShown::Tick);
+}
+
+WhenShown::~WhenShown() { KillTimer(nullptr, timer_); }
+
+void CALLBACK WhenShown::Tick(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND shown = shownFind ? shownFind() : nullptr;
+    if (!shown) return;
+    KillTimer(nullptr, id);
+    shownFind = nullptr;
+    shownAction(shown);
 }
 
 TempDir::TempDir() {

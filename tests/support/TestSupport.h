@@ -21,8 +21,9 @@ std::wstring WindowText(HWND hwnd);
 // The screen's DPI, as the tests' own process sees it.
 int Dpi();
 RECT ClientRect(HWND hwnd);
-// Whether a control's text shows whole inside it: a label's on its line, an
-// edit box's lines, a push button's caption as the button lays it out.
+// Whether a control's text shows whole inside it: a label's or a check box's
+// on its line, an edit box's lines, a push button's caption as the button
+// lays it out.
 bool TextFits(HWND control);
 // The folder of the running test executable, where the program and the
 // stand-in library are built.
@@ -92,6 +93,21 @@ private:
 
 // The top-level window of a process with the given caption, or null.
 HWND FindProcessWindow(DWORD process_id, const wchar_t* caption);
+
+// Runs an action once, inside whatever modal loop this thread is in by then
+// (a popup menu's, a message box's), as soon as find() gives a window. One
+// at a time.
+class WhenShown {
+public:
+    WhenShown(std::function<HWND()> find, std::function<void(HWND)> action);
+    ~WhenShown();
+    WhenShown(const WhenShown&) = delete;
+    WhenShown& operator=(const WhenShown&) = delete;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
+    UINT_PTR timer_;
+};
 
 // A folder of its own under the temporary folder, removed on destruction.
 class TempDir {

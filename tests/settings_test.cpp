@@ -1,0 +1,206 @@
+// The settings dialog, driven through its own messages on a real window: how
+// it opens, what it shows, what OK and Cancel do, the hotkeys it refuses and
+// its layout.
+#include "FormFixture.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "resources/resource_ids.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr wchar_t KEY[] = L"Software\\Varnosklen";
+constexpr wchar_t RUN[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr WORD CTRL_ALT_U = MAKEWORD('U', HOTKEYF_CONTROL | HOTKEYF_ALT);
+constexpr WORD CTRL_SHIFT_K = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+
+// A value as text: a string, a number, or "(none)".
+std::wstring Read(const wchar_t* key, const wchar_t* name) {
+    wchar_t text[1024] = {};
+    DWORD bytes = sizeof text, type = 0, number = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, text, &bytes) != ERROR_SUCCESS) return L"(none)";
+    std::memcpy(&number, text, sizeof number);
+    return type == REG_DWORD ? std::to_wstring(number) : text;
+}
+
+void Write(const wchar_t* name, DWORD type, const std::wstring& text, DWORD number) {
+    if (type == REG_DWORD)
+        RegSetKeyValueW(HKEY_CURRENT_USER, KEY, name, type, &number, sizeof number);
+    else
+        RegSetKeyValueW(HKEY_CURRENT_USER, KEY, name, type, text.c_str(), DWORD(text.size() * 2 + 2));
+}
+
+// Whether the combination is held (by the window under test): nobody else
+// can register it.
+bool Held(const settings::Hotkey& hotkey) {
+    if (!RegisterHotKey(nullptr, 0xBFFF, hotkey.modifiers, hotkey.key)) return true;
+    UnregisterHotKey(nullptr, 0xBFFF);
+    return false;
+}
+
+class SettingsTest : public FormFixture {
+protected:
+    void TearDown() override {
+        FormFixture::TearDown();
+        Clear();
+    }
+    static void Clear() {
+        RegDeleteKeyW(HKEY_CURRENT_USER, KEY);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN, L"Varnosklen");
+    }
+    HWND Open() {
+        SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
+        return form->SettingsDialogHandle();
+    }
+    HWND Item(int id) const { return GetDlgItem(form->SettingsDialogHandle(), id); }
+    WORD Box() const { return WORD(SendMessageW(Item(IDC_SETTINGS_HOTKEY), HKM_GETHOTKEY, 0, 0)); }
+    void SetBox(WORD value) { SendMessageW(Item(IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, value, 0); }
+    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); }
+    // The hotkey the tray's switch item shows.
+    std::wstring ItemHotkey() const {
+        wchar_t text[128] = {};
+        GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_SWITCH, text, 128, MF_BYCOMMAND);
+        const wchar_t* tab = wcschr(text, L'\t');
+        return tab ? tab + 1 : L"";
+    }
+};
+
+// Its shortcut, Ctrl+, in the window, is pressed by the end-to-end test.
+TEST_F(SettingsTest, OpensFromTheTrayOrTheSystemMenuOnceAndComesForwardWhenAskedAgain) {
+    wchar_t text[64] = {};
+    GetMenuStringW(GetSystemMenu(form->Handle(), FALSE), Form1::ID_SYSTEM_MENU_SETTINGS, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Ρυθμίσεις…\tCtrl+,");
+    const std::function<void()> ways[] = {
+        [&] { SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0); },
+        [&] { SendMessageW(form->Handle(), WM_SYSCOMMAND, Form1::ID_SYSTEM_MENU_SETTINGS, 0); },
+    };
+    for (const auto& first : ways) {
+        Recreate();
+        first();
+        HWND dialog = form->SettingsDialogHandle();
+        ASSERT_TRUE(IsWindowVisible(dialog));
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), form->Handle());
+        EXPECT_EQ(support::WindowText(dialog), L"Ρυθμίσεις του Varnosklen");
+        for (const auto& again : ways) {
+            SetForegroundWindow(form->Handle());
+            again();
+            EXPECT_EQ(form->SettingsDialogHandle(), dialog) << "one dialog";
+            EXPECT_EQ(GetForegroundWindow(), dialog) << "brought forward";
+        }
+    }
+}
+
+// From what is written (by hand, or not at all): what the dialog shows, what
+// the user changes and how the dialog is closed; then what is saved and in force.
+TEST_F(SettingsTest, ShowsWhatIsInForceAndOkSavesOnlyWhatChangedCancelOrClosingNothing) {
+    constexpr WORD KEEP = 0xFFFF, NONE_BUTTON = 0xFFFE;
+    constexpr DWORD UNWRITTEN = 0xFFFFFFFF, AS_TEXT = 0xFFFFFFFE;  // notifications: none, or the string "0"
+    enum Close { Ok, Cancel };
+    struct Row {
+        const char* name;
+        const wchar_t* hotkey;  // written before, or null
+        DWORD notifications;
+        bool run;
+        WORD shownBox;
+        bool shownStart, shownNotifications;
+        WORD box;  // set by the user
+        bool toggleStart, toggleNotifications;
+        Close close;
+        const wchar_t *savedHotkey, *savedNotifications;
+        bool savedRun;
+        const wchar_t* inForce;
+    };
+    const Row rows[] = {
+        {"nothing written, nothing changed", nullptr, UNWRITTEN, false, CTRL_ALT_U, false, true, KEEP, false, false, Ok,
+         L"(none)", L"(none)", false, L"Ctrl+Alt+U"},
+        {"a new hotkey, the rest as it was", L"", 0, true, 0, true, false, CTRL_SHIFT_K, false, false, Ok,
+         L"Ctrl+Shift+K", L"0", true, L"Ctrl+Shift+K"},
+        {"no hotkey, by its button", L"Ctrl+Home", 2, false, MAKEWORD(VK_HOME, HOTKEYF_CONTROL | HOTKEYF_EXT), false,
+         true, NONE_BUTTON, false, false, Ok, L"", L"2", false, L""},
+        {"start with Windows", nullptr, UNWRITTEN, false, CTRL_ALT_U, false, true, KEEP, true, false, Ok, L"(none)",
+         L"(none)", true, L"Ctrl+Alt+U"},
+        {"notifications off", L"shift+f11", 1, false, MAKEWORD(VK_F11, HOTKEYF_SHIFT), false, true, KEEP, false, true,
+         Ok, L"shift+f11", L"0", false, L"Shift+F11"},
+        {"malformed by hand, left alone", L"Shift+K", AS_TEXT, false, CTRL_ALT_U, false, true, KEEP, false, false, Ok,
+         L"Shift+K", L"0", false, L"Ctrl+Alt+U"},
+        {"all changed, then Cancel", nullptr, UNWRITTEN, false, CTRL_ALT_U, false, true, CTRL_SHIFT_K, true, true,
+         Cancel, L"(none)", L"(none)", false, L"Ctrl+Alt+U"},
+    };
+    const std::wstring mine = L"\"" + support::BinDir() + L"\\settings_test.exe\" /tray";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Clear();
+        if (row.hotkey) Write(L"Hotkey", REG_SZ, row.hotkey, 0);
+        if (row.notifications != UNWRITTEN)
+            Write(L"Notifications", row.notifications == AS_TEXT ? REG_SZ : REG_DWORD, L"0", row.notifications);
+        if (row.run)
+            RegSetKeyValueW(HKEY_CURRENT_USER, RUN, L"Varnosklen", REG_SZ, mine.c_str(), DWORD(mine.size() * 2 + 2));
+        Recreate();
+        HWND dialog = Open();
+        EXPECT_EQ(Box(), row.shownBox) << "the hotkey in force";
+        EXPECT_EQ(Checked(IDC_SETTINGS_START_WITH_WINDOWS), row.shownStart);
+        EXPECT_EQ(Checked(IDC_SETTINGS_NOTIFICATIONS), row.shownNotifications);
+        if (row.box == NONE_BUTTON) Click(IDC_SETTINGS_NO_HOTKEY);
+        if (row.box < NONE_BUTTON) SetBox(row.box);
+        if (row.toggleStart) Click(IDC_SETTINGS_START_WITH_WINDOWS);
+        if (row.toggleNotifications) Click(IDC_SETTINGS_NOTIFICATIONS);
+        Click(row.close == Ok ? IDOK : IDCANCEL);
+        EXPECT_FALSE(IsWindow(dialog));
+        EXPECT_EQ(Read(KEY, L"Hotkey"), row.savedHotkey);
+        EXPECT_EQ(Read(KEY, L"Notifications"), row.savedNotifications);
+        EXPECT_EQ(Read(RUN, L"Varnosklen") != L"(none)", row.savedRun);
+        EXPECT_EQ(ItemHotkey(), row.inForce) << "the tray menu follows at once";
+        settings::Hotkey inForce = settings::NO_HOTKEY;
+        ASSERT_TRUE(settings::ParseHotkey(row.inForce, inForce));
+        EXPECT_TRUE(!inForce.key || Held(inForce)) << "registered";
+        EXPECT_EQ(Held(settings::DEFAULT_HOTKEY), inForce.key == 'U') << "the old one let go";
+    }
+}
+
+HWND MessageBoxOf(HWND owner) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
+        if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) return w;
+    return nullptr;
+}
+
+TEST_F(SettingsTest, AHotkeyHeldElsewhereOrTakingTypingIsRefusedWithAMessageAndTheOldOneKept) {
+    wchar_t taken[512];
+    wsprintfW(taken, texts::HOTKEY_TAKEN, L"Ctrl+Alt+K");
+    const std::tuple<const char*, WORD, std::wstring> rows[] = {
+        {"held by another program", MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_ALT), taken},
+        {"Shift and a letter", MAKEWORD('K', HOTKEYF_SHIFT), texts::HOTKEY_NOT_ALLOWED},
+        {"a letter alone", MAKEWORD('K', 0), texts::HOTKEY_NOT_ALLOWED},
+        {"modifiers without a key", MAKEWORD(0, HOTKEYF_CONTROL | HOTKEYF_ALT), texts::HOTKEY_NOT_ALLOWED},
+        {"a key the setting cannot name", MAKEWORD(VK_OEM_1, HOTKEYF_CONTROL), texts::HOTKEY_NOT_ALLOWED},
+        {"a number-pad key (the code of 'a')", MAKEWORD(VK_NUMPAD1, HOTKEYF_CONTROL), texts::HOTKEY_NOT_ALLOWED},
+    };
+    ASSERT_TRUE(RegisterHotKey(nullptr, 2, MOD_CONTROL | MOD_ALT, 'K')) << "as another program holds it";
+    for (const auto& [name, value, message] : rows) {
+        SCOPED_TRACE(name);
+        Recreate();
+        HWND dialog = Open();
+        SetBox(value);
+        std::wstring said;
+        {
+            support::WhenShown answer([&] { return MessageBoxOf(dialog); },
+                                      [&](HWND box) {
+                                          said = support::WindowText(GetDlgItem(box, 0xFFFF));
+                                          SendMessageW(box, WM_COMMAND, IDOK, 0);
+                                      });
+            Click(IDOK);
+        }
+        EXPECT_EQ(said, message);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "open, to choose again";
+        EXPECT_EQ(GetFocus(), Item(IDC_SETTINGS_HOTKEY));
+        EXPECT_EQ(Read(KEY, L"Hotkey"), L"(none)");
+        EXPECT_EQ(ItemHotkey(), L"Ctrl+Alt+U");
+        EXPECT_TRUE(Held(settings::DEFAULT_HOTKEY)) << "the old one stays";
+    }
+    UnregisterHotKey(nullptr, 2);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "window/SettingsDialog.h"
+
+#include <commctrl.h>
+
+#include "resources/resource_ids.h"
+#include "settings/Settings.h"
+#include "window/Texts.h"
+
+namespace {
+
+struct ModifierFlag {
+    UINT modifier;
+    BYTE flag;
+};
+constexpr ModifierFlag BOX_MODIFIERS[] = {
+    {MOD_CONTROL, HOTKEYF_CONTROL}, {MOD_ALT, HOTKEYF_ALT}, {MOD_SHIFT, HOTKEYF_SHIFT}};
+// The box names these by the keys of their own block only when told they are
+// extended keys; otherwise it shows the number pad's.
+constexpr UINT EXTENDED_KEYS[] = {VK_INSERT, VK_DELETE, VK_HOME, VK_END,   VK_PRIOR,
+                                  VK_NEXT,   VK_LEFT,   VK_UP,   VK_RIGHT, VK_DOWN};
+
+bool IsExtended(UINT key) {
+    for (UINT extended : EXTENDED_KEYS)
+        if (key == extended) return true;
+    return false;
+}
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+WORD BoxValue(HWND dialog) {
+    return static_cast<WORD>(SendMessageW(Item(dialog, IDC_SETTINGS_HOTKEY), HKM_GETHOTKEY, 0, 0));
+}
+
+}  // namespace
+
+WORD HotkeyBoxValue(const settings::Hotkey& hotkey) {
+    if (!hotkey.key) return 0;
+    BYTE flags = IsExtended(hotkey.key) ? HOTKEYF_EXT : 0;
+    for (const ModifierFlag& m : BOX_MODIFIERS)
+        if (hotkey.modifiers & m.modifier) flags |= m.flag;
+    return MAKEWORD(hotkey.key, flags);
+}
+
+settings::Hotkey HotkeyOfBox(WORD value) {
+    settings::Hotkey hotkey = {0, LOBYTE(value)};
+    for (const ModifierFlag& m : BOX_MODIFIERS)
+        if (HIBYTE(value) & m.flag) hotkey.modifiers |= m.modifier;
+    return hotkey;
+}
+
+void SettingsDialog::Open(HINSTANCE instance, HWND owner_window, SettingsOwner& owner) {
+    if (!hwnd_) {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_HOTKEY_CLASS};
+        InitCommonControlsEx(&icc);
+        owner_ = &owner;
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS), owner_window, &SettingsDialog::DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+        if (!hwnd_) return;
+    }
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd_);
+}
+
+INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<SettingsDialog*>(lParam);
+        dialog->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    }
+    auto* dialog = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!dialog || dialog->hwnd_ != hwnd) return FALSE;
+    return dialog->HandleMessage(msg, wParam, lParam);
+}
+
+INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+    case WM_INITDIALOG: ShowValues(); return TRUE;  // the focus on the hotkey box
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: Accept(); return TRUE;
+        case IDCANCEL: DestroyWindow(hwnd_); return TRUE;  // also Esc and the close box
+        case IDC_SETTINGS_NO_HOTKEY:
+            SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, 0, 0);
+            SetFocus(Item(hwnd_, IDC_SETTINGS_HOTKEY));
+            return TRUE;
+        }
+        return FALSE;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+        hwnd_ = nullptr;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+// What is in force as the dialog opens; OK compares the controls with it.
+void SettingsDialog::ShowValues() {
+    shown_ = owner_->SettingsInForce();
+    shownHotkeyBox_ = HotkeyBoxValue(shown_.hotkey);
+    SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, shownHotkeyBox_, 0);
+    CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// Only what the user changed is applied and saved. A hotkey that cannot be
+// had keeps the dialog open, with nothing changed.
+void SettingsDialog::Accept() {
+    const WORD box = BoxValue(hwnd_);
+    if (box != shownHotkeyBox_) {
+        const settings::Hotkey hotkey = HotkeyOfBox(box);
+        if (!settings::IsAllowed(hotkey)) return Refuse(texts::HOTKEY_NOT_ALLOWED);
+        if (!owner_->ChangeHotkey(hotkey)) {
+            settings::HotkeyText name;
+            settings::FormatHotkey(hotkey, name);
+            wchar_t message[512];
+            wsprintfW(message, texts::HOTKEY_TAKEN, name);
+            return Refuse(message);
+        }
+        settings::WriteHotkey(hotkey);
+    }
+    const bool start = Checked(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS);
+    if (start != shown_.startWithWindows) owner_->ChangeStartWithWindows(start);
+    const bool notifications = Checked(hwnd_, IDC_SETTINGS_NOTIFICATIONS);
+    if (notifications != shown_.notifications) {
+        settings::WriteNotifications(notifications);
+        owner_->ChangeNotifications(notifications);
+    }
+    DestroyWindow(hwnd_);
+}
+
+void SettingsDialog::Refuse(const wchar_t* message) {
+    wchar_t caption[128] = {};
+    GetWindowTextW(hwnd_, caption, 128);
+    MessageBoxW(hwnd_, message, caption, MB_OK | MB_ICONWARNING);
+    SetFocus(Item(hwnd_, IDC_SETTINGS_HOTKEY));
+}

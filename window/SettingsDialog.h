@@ -1,0 +1,53 @@
+// The settings dialog: the switch's hotkey, start with Windows and the
+// notifications. Modeless and one at a time; OK applies and saves what the
+// user changed, Cancel, Esc and closing change nothing.
+#pragma once
+
+#include <windows.h>
+
+#include "settings/Hotkey.h"
+
+struct SettingsValues {
+    settings::Hotkey hotkey;  // the one in force, NO_HOTKEY for none
+    bool startWithWindows;
+    bool notifications;
+};
+
+// What the dialog needs of the window it serves.
+class SettingsOwner {
+public:
+    virtual SettingsValues SettingsInForce() = 0;
+    // Registers the hotkey in place of the one in force. False when another
+    // program holds it: the old one stays.
+    virtual bool ChangeHotkey(const settings::Hotkey& hotkey) = 0;
+    virtual void ChangeStartWithWindows(bool start) = 0;
+    virtual void ChangeNotifications(bool on) = 0;
+
+protected:
+    ~SettingsOwner() = default;
+};
+
+// The hotkey box's value (virtual key in the low byte, HOTKEYF_* in the high
+// one) and the hotkey it stands for. The box has no Win key; modifiers
+// without a key are no hotkey the settings allow.
+WORD HotkeyBoxValue(const settings::Hotkey& hotkey);
+settings::Hotkey HotkeyOfBox(WORD value);
+
+class SettingsDialog {
+public:
+    // Opens the dialog, or brings the open one forward.
+    void Open(HINSTANCE instance, HWND owner_window, SettingsOwner& owner);
+    HWND Handle() const { return hwnd_; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ShowValues();
+    void Accept();
+    void Refuse(const wchar_t* message);
+
+    HWND hwnd_ = nullptr;
+    SettingsOwner* owner_ = nullptr;
+    SettingsValues shown_ = {};
+    WORD shownHotkeyBox_ = 0;  // a hotkey with Win is kept unless the box is changed
+};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <iterator>
@@ -85,28 +86,31 @@ std::wstring ShortcutTarget() {
     return target;
 }
 
-// Runs the uninstaller to the end of its work: it hands that to a copy of
-// itself in the temporary folder and ends at once, so the wait is for every
-// process it started.
+// Runs the uninstaller to the end of its work and gives the exit code of
+// that work: it hands it to a copy of itself in the temporary folder, its
+// one child, and ends at once.
 DWORD RunUninstaller(std::wstring command) {
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
     STARTUPINFOW startup = {sizeof startup};
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process))
+    PROCESS_INFORMATION launcher = {};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &launcher))
         return ~0u;
-    AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
-    WaitFor(
-        [&] {
-            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-            QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
-            return info.ActiveProcesses == 0;
-        },
-        60000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
-    for (HANDLE h : {process.hProcess, process.hThread, job}) CloseHandle(h);
+    const auto ended = [](HANDLE process) {
+        DWORD code = STILL_ACTIVE;
+        WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, 60000);
+        GetExitCodeProcess(process, &code);
+        return code;
+    };
+    DWORD code = ended(launcher.hProcess);
+    // Its handle still open, the launcher's id is no one else's.
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != launcher.dwProcessId) continue;
+        HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (copy) code = ended(copy);
+        if (copy) CloseHandle(copy);
+    }
+    for (HANDLE h : {snapshot, launcher.hProcess, launcher.hThread}) CloseHandle(h);
     return code;
 }
 

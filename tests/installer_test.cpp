@@ -26,21 +26,13 @@ constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t APPROVED_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 constexpr DWORD LIBRARY_REFUSED = 3;
 
-std::optional<std::wstring> String(const wchar_t* key, const wchar_t* value) {
-    wchar_t data[1024];
-    DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ, nullptr, data, &size)) return std::nullopt;
-    return data;
-}
-
-std::optional<DWORD> Dword(const wchar_t* key, const wchar_t* value) {
-    DWORD data = 0, size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_DWORD, nullptr, &data, &size)) return std::nullopt;
-    return data;
-}
-
-bool Exists(const wchar_t* key, const wchar_t* value) {
-    return RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+// A value as text: a string as it is, a number in decimal, other data as "".
+std::optional<std::wstring> Value(const wchar_t* key, const wchar_t* name) {
+    BYTE data[2048];
+    DWORD type = 0, size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, data, &size)) return std::nullopt;
+    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<DWORD*>(data));
+    return type == REG_SZ ? reinterpret_cast<wchar_t*>(data) : L"";
 }
 
 bool Exists(const wchar_t* key) {
@@ -50,7 +42,7 @@ bool Exists(const wchar_t* key) {
     return true;
 }
 
-void SetString(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
+void SetValue(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
     RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_SZ, data.c_str(), DWORD((data.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -200,17 +192,21 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
         EXPECT_EQ(IsFile(File(L"AVR309.dll")), c.library != None);
         EXPECT_EQ(ShortcutTarget(), Exe());
 
-        EXPECT_EQ(String(ENTRY_KEY, L"DisplayName"), L"Varnosklen");
-        EXPECT_EQ(String(ENTRY_KEY, L"DisplayVersion"), L"1.0");
-        EXPECT_EQ(String(ENTRY_KEY, L"Publisher"), L"The Varnosklen developers");
-        EXPECT_EQ(String(ENTRY_KEY, L"DisplayIcon"), Exe());
-        EXPECT_EQ(String(ENTRY_KEY, L"InstallLocation"), dir);
-        EXPECT_EQ(String(ENTRY_KEY, L"UninstallString"), L"\"" + File(L"Uninstall.exe") + L"\"");
-        EXPECT_EQ(String(ENTRY_KEY, L"QuietUninstallString"), L"\"" + File(L"Uninstall.exe") + L"\" /S");
-        EXPECT_EQ(Dword(ENTRY_KEY, L"NoModify"), 1u);
-        EXPECT_EQ(Dword(ENTRY_KEY, L"NoRepair"), 1u);
-        EXPECT_GE(Dword(ENTRY_KEY, L"EstimatedSize").value_or(0), Bytes(Exe()).size() / 1024);
-        EXPECT_EQ(String(settings::RUN_KEY, settings::RUN_VALUE),
+        const std::wstring uninstaller = L"\"" + File(L"Uninstall.exe") + L"\"";
+        const std::pair<const wchar_t*, std::wstring> entry[] = {
+            {L"DisplayName", L"Varnosklen"},
+            {L"DisplayVersion", L"1.0"},
+            {L"Publisher", L"The Varnosklen developers"},
+            {L"DisplayIcon", Exe()},
+            {L"InstallLocation", dir},
+            {L"UninstallString", uninstaller},
+            {L"QuietUninstallString", uninstaller + L" /S"},
+            {L"NoModify", L"1"},
+            {L"NoRepair", L"1"},
+        };
+        for (const auto& [name, expected] : entry) EXPECT_EQ(Value(ENTRY_KEY, name), expected) << name;
+        EXPECT_GE(std::stoul(Value(ENTRY_KEY, L"EstimatedSize").value_or(L"0")), Bytes(Exe()).size() / 1024);
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
                   c.startWithWindows ? std::optional(RunCommand()) : std::nullopt);
 
         Program program(Exe(), dir);
@@ -261,7 +257,7 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
     for (const bool inTheTray : {false, true}) {
         SCOPED_TRACE(inTheTray ? "in the tray" : "shown");
         ASSERT_EQ(Install(L"/STARTWITHWINDOWS /LIBRARY=\"" + library + L"\""), 0u);
-        SetString(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
         Write(File(L"varnosklen-cli.exe"), "an older command line");
         Program old(Exe(), dir, {}, true, inTheTray ? L"/tray" : L"");
         ASSERT_TRUE(WaitFor([&] { return Status(old.Window()) == texts::PRESENT; }));
@@ -276,8 +272,8 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
         EXPECT_TRUE(WaitFor([&] { return Status(window) == texts::PRESENT; })) << "its library kept";
         EXPECT_EQ(IsWindowVisible(window) != FALSE, !inTheTray);
         EXPECT_EQ(Bytes(File(L"varnosklen-cli.exe")), Bytes(BinDir() + L"\\varnosklen-cli.exe"));
-        EXPECT_EQ(String(settings::SETTINGS_KEY, settings::HOTKEY_VALUE), L"Ctrl+Shift+F9");
-        EXPECT_EQ(String(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
+        EXPECT_EQ(Value(settings::SETTINGS_KEY, settings::HOTKEY_VALUE), L"Ctrl+Shift+F9");
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
 
         HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id);
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -304,10 +300,10 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(Install((c.start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
-        if (c.start == Another) SetString(settings::RUN_KEY, settings::RUN_VALUE, another);
+        if (c.start == Another) SetValue(settings::RUN_KEY, settings::RUN_VALUE, another);
         const BYTE enabled[12] = {2};
         RegSetKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled, sizeof enabled);
-        SetString(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
         if (c.fileOfTheUser) Write(File(L"notes.txt"), "mine");
         std::optional<Program> program;
         if (c.running) program.emplace(Exe(), dir);
@@ -323,9 +319,9 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         EXPECT_EQ(IsFile(File(L"notes.txt")), c.fileOfTheUser);
         EXPECT_FALSE(IsFile(Shortcut()));
         EXPECT_FALSE(Exists(ENTRY_KEY));
-        EXPECT_EQ(String(settings::RUN_KEY, settings::RUN_VALUE),
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
                   c.start == Another ? std::optional(another) : std::nullopt);
-        EXPECT_EQ(Exists(APPROVED_KEY, settings::RUN_VALUE), c.start == Another) << "its Task Manager mark";
+        EXPECT_EQ(Value(APPROVED_KEY, settings::RUN_VALUE).has_value(), c.start == Another) << "its Task Manager mark";
         EXPECT_EQ(Exists(settings::SETTINGS_KEY), !c.removeSettings);
         DeleteFileW(File(L"notes.txt").c_str());
         RemoveDirectoryW(dir.c_str());

@@ -46,7 +46,8 @@
 !define SETTINGS_KEY "Software\Varnosklen"
 !define VALUE "Varnosklen"
 !define SHORTCUT "$SMPROGRAMS\Varnosklen.lnk"
-; Exit codes beyond NSIS's own 0 (done), 1 (cancelled) and 2 (aborted).
+; Exit codes besides NSIS's 0 (done) and 1 (cancelled): 2 when the work could
+; not be done, as NSIS gives for any abort, and 3 for a library refused.
 !define EXIT_FAILED 2
 !define EXIT_LIBRARY_REFUSED 3
 ; How long a running program gets to end: long enough for a slow library call.

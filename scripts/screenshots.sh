@@ -43,36 +43,36 @@ stop_program() {
 }
 
 program_shots() {
-for dpi in 96 120 144; do
+  for dpi in 96 120 144; do
+    stop_program
+    set_dpi "$dpi"
+    start_program
+    window_only "$DOCS/window-$dpi.png"
+    echo "docs/window-$dpi.png"
+    if [ "$dpi" = 96 ]; then
+      cp "$DOCS/window-96.png" "$DOCS/window.png"
+      (cd "$BIN_DIR" && wine StandInControl.exe onBus=0)
+      wait_until 30 shows '#FFC0C0'
+      window_only "$DOCS/window-absent.png"
+      echo "docs/window-absent.png"
+      (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
+      # The tray icon is the last one at the right end of the taskbar; its menu
+      # opens just above it, to its left.
+      menu_area=424x150+600+618
+      desktop
+      convert "$shot" -crop "$menu_area" +repage "$BUILD_DIR/before-menu.png"
+      xdotool mousemove 1012 756 click 3
+      menu_open() {
+        desktop && convert "$shot" -crop "$menu_area" +repage "$DOCS/tray-menu.png" &&
+          [ "$(compare -metric AE "$BUILD_DIR/before-menu.png" "$DOCS/tray-menu.png" null: 2>&1)" != 0 ]
+      }
+      wait_until 10 menu_open
+      echo "docs/tray-menu.png"
+      xdotool key Escape
+    fi
+  done
   stop_program
-  set_dpi "$dpi"
-  start_program
-  window_only "$DOCS/window-$dpi.png"
-  echo "docs/window-$dpi.png"
-  if [ "$dpi" = 96 ]; then
-    cp "$DOCS/window-96.png" "$DOCS/window.png"
-    (cd "$BIN_DIR" && wine StandInControl.exe onBus=0)
-    wait_until 30 shows '#FFC0C0'
-    window_only "$DOCS/window-absent.png"
-    echo "docs/window-absent.png"
-    (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
-    # The tray icon is the last one at the right end of the taskbar; its menu
-    # opens just above it, to its left.
-    menu_area=424x150+600+618
-    desktop
-    convert "$shot" -crop "$menu_area" +repage "$BUILD_DIR/before-menu.png"
-    xdotool mousemove 1012 756 click 3
-    menu_open() {
-      desktop && convert "$shot" -crop "$menu_area" +repage "$DOCS/tray-menu.png" &&
-        [ "$(compare -metric AE "$BUILD_DIR/before-menu.png" "$DOCS/tray-menu.png" null: 2>&1)" != 0 ]
-    }
-    wait_until 10 menu_open
-    echo "docs/tray-menu.png"
-    xdotool key Escape
-  fi
-done
-stop_program
-set_dpi 96
+  set_dpi 96
 }
 
 # How many pixels differ between two images; a caret's blink is a few dozen.

@@ -84,7 +84,8 @@ say_architecture() {
 
 export WINEPREFIX="${VARNOSKLEN_WINEPREFIX:-$BUILD_DIR/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or Gecko prompts, and no menu entries on the host for shortcuts made in the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The Greek locale gives Wine the 1253 ANSI code page the program is made for.
 export LC_ALL="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
 

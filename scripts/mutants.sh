@@ -24,6 +24,7 @@ python3 - "$copy" "$build_dir" "${1:-}" <<'PY'
 import os, re, subprocess, sys
 src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
 
+NSI = "packaging/installer.nsi"
 # fault, file, text, replacement, test executable, gtest filter
 FAULTS = [
     ("a pass mask out of order", "device/SwitchCommand.h", "{0x02, 0x01, 0x02}", "{0x01, 0x02, 0x02}",
@@ -143,6 +144,23 @@ FAULTS = [
      "case IDCANCEL: Accept(); return TRUE;", "settings_test", "SettingsTest.ShowsWhatIsInForce*"),
     ("a taken hotkey accepted", "window/SettingsDialog.cpp", "if (!owner_->ChangeHotkey(hotkey)) {",
      "if (!owner_->ChangeHotkey(hotkey) && false) {", "settings_test", "SettingsTest.AHotkeyHeldElsewhere*"),
+    ("the uninstaller leaving the Run value behind", NSI, "  Call un.ForgetStart\n", "",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the uninstaller removing another copy's Run value", NSI, "  Call ${un}StartsThis\n  ${If} $0 = 1", "  ${If} 1 = 1",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the settings lost on upgrade", NSI, "  Call EndProgram\n", "  Call EndProgram\n  DeleteRegKey HKCU \"${SETTINGS_KEY}\"\n",
+     "installer_test", "Setup.AnUpgrade*"),
+    ("the running program killed instead of asked to exit", NSI,
+     "System::Call 'user32::PostMessageW(p r1, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)'",
+     "System::Call 'kernel32::TerminateProcess(p r3, i 1)'", "installer_test", "Setup.AnUpgrade*"),
+    ("the program not started again after an upgrade", NSI, "    Exec $Restart\n", "",
+     "installer_test", "Setup.AnUpgrade*"),
+    ("a library of the other bitness accepted", NSI, "${ElseIf} $7 = ${MACHINE}", "${ElseIf} $7 <> 0",
+     "installer_test", "Setup.ALibraryIsRefused*"),
+    ("the library taken from the current folder", NSI, '${If} $R3 == ":\\"', "${If} 1 = 1",
+     "installer_test", "Setup.ASilentInstall*"),
+    ("the folder removed with the user's files", NSI, 'RMDir "$INSTDIR"', 'RMDir /r "$INSTDIR"',
+     "installer_test", "Setup.TheUninstaller*"),
 ]
 
 def build_all():

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds the release archives in build/release/:
+# Builds the release in build/release/:
+#   Varnosklen-1.0-setup.exe       the setup program (NSIS): what the program's
+#                                  archive holds, installed for the current user
 #   Varnosklen-1.0-win32.zip       Varnosklen-1.0/: the program, its read-me and licence
 #   Varnosklen-1.0-demo-win32.zip  Varnosklen-1.0-demo/: a demo on the stand-in switch,
 #                                  with its own copy of the program
 # The two share no path, so unpacking one over the other can never put the
 # demo's stand-in AVR309.dll beside a real installation. The program is built
 # twice from scratch in separate folders and must come out byte for byte the
-# same.
+# same, and so must the setup program made of each.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -32,11 +34,14 @@ echo "Reproducible: Varnosklen.exe $(sha256sum "$BIN_DIR/Varnosklen.exe" | cut -
 
 out="$BUILD_DIR/release"
 mkdir -p "$out"
-rm -f "$out"/*.zip
+rm -f "$out"/*.zip "$out"/*.exe
+texts="$BUILD_DIR/setup-texts"
+mkdir -p "$texts"
 stamp="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 1796601600)"
-python3 - "$out" "$stamp" "$BIN_DIR" "$ROOT" <<'PY'
+python3 - "$out" "$stamp" "$BIN_DIR" "$ROOT" "$texts" <<'PY'
 import sys, time, zipfile, pathlib
-out, stamp, bin_dir, root = pathlib.Path(sys.argv[1]), int(sys.argv[2]), pathlib.Path(sys.argv[3]), pathlib.Path(sys.argv[4])
+out, bin_dir, root, texts = (pathlib.Path(sys.argv[i]) for i in (1, 3, 4, 5))
+stamp = int(sys.argv[2])
 when = time.gmtime(stamp)[:6]
 
 def text(path):  # Windows line endings, with a BOM so Notepad reads UTF-8
@@ -75,4 +80,24 @@ shared = archive("Varnosklen-1.0-win32.zip", "Varnosklen-1.0", program) & \
          archive("Varnosklen-1.0-demo-win32.zip", "Varnosklen-1.0-demo", demo)
 if shared:
     sys.exit("release.sh: the program and the demo archives share " + ", ".join(sorted(shared)))
+for name in ("DIAVASE-README.txt", "LICENSE.txt"):  # for the setup program, as in the archive
+    (texts / name).write_bytes(program[name])
 PY
+
+# make_setup BUILD OUT: the setup program of the programs built in BUILD.
+make_setup() {
+  if ! makensis -V2 -INPUTCHARSET UTF8 -DBIN_DIR="$1/bin" -DICON="$1/resources/varnosklen.ico" \
+    -DREADME="$texts/DIAVASE-README.txt" -DLICENSE="$texts/LICENSE.txt" -DOUT_FILE="$2" \
+    "$ROOT/packaging/installer.nsi"; then
+    echo "release.sh: NSIS could not make $2 (makensis failed)" >&2
+    return 1
+  fi
+}
+setup="$out/Varnosklen-1.0-setup.exe"
+make_setup "$BUILD_DIR" "$setup"
+make_setup "$again" "$again/Varnosklen-1.0-setup.exe"
+if ! cmp -s "$setup" "$again/Varnosklen-1.0-setup.exe"; then
+  echo "release.sh: the setup program differs between two builds of the same sources" >&2
+  exit 1
+fi
+echo "$setup"

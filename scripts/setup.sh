@@ -12,7 +12,8 @@ need_root() {
   fi
 }
 
-# Both programs are built on every machine; Wine for the one that runs here:
+# Both programs are built on every machine, and the setup program with NSIS;
+# Wine for the one that runs here:
 # 32-bit Wine needs the i386 architecture, 64-bit Wine does not.
 packages=(
   cmake make
@@ -20,6 +21,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix
   xvfb xauth x11-utils imagemagick xdotool
   locales googletest python3 clang-format
+  nsis
 )
 if [ "$VARNOSKLEN_ARCH" = 32 ]; then
   packages+=(wine wine32:i386)

@@ -389,9 +389,11 @@ TEST_F(EndToEnd, ArbitraryTrayAndSystemMessagesFromOutsideDoNoHarm) {
         const WPARAM wParam = random();
         const LPARAM lParam = static_cast<LPARAM>(random());
         if (lParam != WM_RBUTTONUP) PostMessageW(window, 2025, wParam, lParam);  // that one opens the menu
-        // Real commands (0xF000 and up in the low word) would close, move or
-        // open menus; the point is the odd ones.
-        if ((wParam & 0xF000) != 0xF000) PostMessageW(window, WM_SYSCOMMAND, wParam, lParam);
+        // Real commands (0xF000 and up in the low word, and the settings)
+        // would close, move, open menus or a dialog; the point is the odd ones.
+        const WPARAM command = wParam & 0xFFF0;
+        if (command < 0xF000 && command != Form1::ID_SYSTEM_MENU_SETTINGS)
+            PostMessageW(window, WM_SYSCOMMAND, wParam, lParam);
     }
     EXPECT_TRUE(Answers());
     EXPECT_TRUE(IsWindowVisible(window));

@@ -1,0 +1,332 @@
+// The real setup program and uninstaller, run silently as an administrator's
+// script would, and the real program started from where they put it.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "remote/Protocol.h"
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+#include "window/Form1.h"
+#include "window/Texts.h"
+
+namespace {
+
+using support::BinDir;
+using support::Program;
+using support::TempDir;
+using support::WaitFor;
+
+constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnosklen";
+constexpr wchar_t APPROVED_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+constexpr DWORD LIBRARY_REFUSED = 3;
+
+// A value as text: a string as it is, a number in decimal, other data as "".
+std::optional<std::wstring> Value(const wchar_t* key, const wchar_t* name) {
+    BYTE data[2048];
+    DWORD type = 0, size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, data, &size)) return std::nullopt;
+    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<DWORD*>(data));
+    return type == REG_SZ ? reinterpret_cast<wchar_t*>(data) : L"";
+}
+
+bool Exists(const wchar_t* key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened)) return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+void SetValue(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_SZ, data.c_str(), DWORD((data.size() + 1) * sizeof(wchar_t)));
+}
+
+std::string Bytes(const std::wstring& file) {
+    std::ifstream in(file.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Write(const std::wstring& file, const std::string& bytes) {
+    std::ofstream(file.c_str(), std::ios::binary) << bytes;
+}
+
+bool IsFile(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring Shortcut() {
+    wchar_t programs[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+    return std::wstring(programs) + L"\\Varnosklen.lnk";
+}
+
+std::wstring ShortcutTarget() {
+    std::wstring target;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) return target;
+    IPersistFile* file = nullptr;
+    wchar_t path[MAX_PATH] = {};
+    if (SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file)))) {
+        if (SUCCEEDED(file->Load(Shortcut().c_str(), STGM_READ)) && link->GetPath(path, MAX_PATH, nullptr, 0) == S_OK)
+            target = path;
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+
+// Runs the uninstaller to the end of its work and gives the exit code of
+// that work: it hands it to a copy of itself in the temporary folder, its
+// one child, and ends at once.
+DWORD RunUninstaller(std::wstring command) {
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION launcher = {};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &launcher))
+        return ~0u;
+    const auto ended = [](HANDLE process) {
+        DWORD code = STILL_ACTIVE;
+        WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, 60000);
+        GetExitCodeProcess(process, &code);
+        return code;
+    };
+    DWORD code = ended(launcher.hProcess);
+    // Its handle still open, the launcher's id is no one else's.
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != launcher.dwProcessId) continue;
+        HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (copy) code = ended(copy);
+        if (copy) CloseHandle(copy);
+    }
+    for (HANDLE h : {snapshot, launcher.hProcess, launcher.hThread}) CloseHandle(h);
+    return code;
+}
+
+// The window of the program running from this file, and its process.
+HWND RunningFrom(const std::wstring& exe, DWORD* process_id = nullptr) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, remote::WINDOW_CLASS, nullptr));) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(w, &id);
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        wchar_t image[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        const bool same =
+            process && QueryFullProcessImageNameW(process, 0, image, &size) && !_wcsicmp(image, exe.c_str());
+        if (process) CloseHandle(process);
+        if (same && process_id) *process_id = id;
+        if (same) return w;
+    }
+    return nullptr;
+}
+
+// Each case installs into a folder of its own; what setup writes outside it
+// is taken away before and after.
+class Setup : public testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        Forget();
+    }
+    void TearDown() override {
+        Forget();
+        CoUninitialize();
+    }
+    static void Forget() {
+        RegDeleteKeyW(HKEY_CURRENT_USER, ENTRY_KEY);
+        RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::RUN_KEY, settings::RUN_VALUE);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, settings::RUN_VALUE);
+        DeleteFileW(Shortcut().c_str());
+    }
+    DWORD Install(const std::wstring& switches = L"", const std::vector<std::wstring>& env = {}) {
+        Program setup(BinDir() + L"\\Varnosklen-1.0-setup.exe", BinDir(), env, false,
+                      L"/S " + switches + L" /D=" + dir);
+        return setup.WaitForExit(60000);
+    }
+    DWORD Uninstall(const std::wstring& switches = L"") {
+        return RunUninstaller(L"\"" + dir + L"\\Uninstall.exe\" /S " + switches);
+    }
+    std::wstring File(const wchar_t* name) const { return dir + L"\\" + name; }
+    std::wstring Exe() const { return File(L"Varnosklen.exe"); }
+    std::wstring RunCommand() const { return L"\"" + Exe() + L"\" /tray"; }
+    std::wstring Status(HWND window) const { return support::WindowText(GetDlgItem(window, Form1::ID_TEXT1)); }
+
+    TempDir temp;
+    std::wstring dir = temp.Path() + L"\\Varnosklen";
+    const std::wstring library = BinDir() + L"\\AVR309.dll";
+};
+
+TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
+    TempDir onPath;
+    ASSERT_TRUE(CopyFileW(library.c_str(), onPath.File(L"AVR309.dll").c_str(), FALSE));
+    // Setup runs in a folder that holds a library: "." on PATH must not find it.
+    enum Library { None, Given, FoundOnPath };
+    const struct {
+        Library library;
+        bool startWithWindows;
+        std::wstring path;
+    } cases[] = {
+        {None, false, L"C:\\windows\\system32;."},
+        {Given, true, L""},
+        {FoundOnPath, false, L"C:\\windows\\system32;.;" + onPath.Path() + L"\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "library " << c.library << ", start with Windows " << c.startWithWindows);
+        Forget();
+        TempDir where;
+        dir = where.Path() + L"\\Varnosklen";
+        std::wstring switches = c.startWithWindows ? L"/STARTWITHWINDOWS " : L"";
+        if (c.library == Given) switches += L"/LIBRARY=\"" + library + L"\"";
+        std::vector<std::wstring> env;
+        if (!c.path.empty()) env.push_back(L"PATH=" + c.path);
+        ASSERT_EQ(Install(switches, env), 0u);
+
+        for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe"})
+            EXPECT_EQ(Bytes(File(name)), Bytes(BinDir() + L"\\" + name)) << name;
+        for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt"})
+            EXPECT_TRUE(IsFile(File(name))) << name;
+        EXPECT_EQ(IsFile(File(L"AVR309.dll")), c.library != None);
+        EXPECT_EQ(ShortcutTarget(), Exe());
+
+        const std::wstring uninstaller = L"\"" + File(L"Uninstall.exe") + L"\"";
+        const std::pair<const wchar_t*, std::wstring> entry[] = {
+            {L"DisplayName", L"Varnosklen"},
+            {L"DisplayVersion", L"1.0"},
+            {L"Publisher", L"The Varnosklen developers"},
+            {L"DisplayIcon", Exe()},
+            {L"InstallLocation", dir},
+            {L"UninstallString", uninstaller},
+            {L"QuietUninstallString", uninstaller + L" /S"},
+            {L"NoModify", L"1"},
+            {L"NoRepair", L"1"},
+        };
+        for (const auto& [name, expected] : entry) EXPECT_EQ(Value(ENTRY_KEY, name), expected) << name;
+        EXPECT_GE(std::stoul(Value(ENTRY_KEY, L"EstimatedSize").value_or(L"0")), Bytes(Exe()).size() / 1024);
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
+                  c.startWithWindows ? std::optional(RunCommand()) : std::nullopt);
+
+        Program program(Exe(), dir);
+        ASSERT_TRUE(program.Window());
+        EXPECT_TRUE(WaitFor(
+            [&] { return Status(program.Window()) == (c.library == None ? texts::LIBRARY_MISSING : texts::PRESENT); }));
+    }
+}
+
+// Refused in a silent setup with its exit code, before anything is installed.
+TEST_F(Setup, ALibraryIsRefusedUnlessItIsAWindowsLibraryForTheProgramsProcessor) {
+    // A library's headers as far as setup reads them: MZ, the PE header's
+    // place, the machine and the characteristics.
+    const auto headers = [](WORD machine, WORD characteristics) {
+        std::string bytes(0x200, '\0');
+        bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x40;
+        bytes.replace(0x40, 4, "PE\0\0", 4);
+        bytes[0x44] = char(machine), bytes[0x45] = char(machine >> 8);
+        bytes[0x56] = char(characteristics), bytes[0x57] = char(characteristics >> 8);
+        return bytes;
+    };
+    const WORD otherBits = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"a text file", "AVR309 library, honestly\r\n"},
+        {"the program itself", Bytes(BinDir() + L"\\Varnosklen.exe")},
+        {"a library of the other bitness", headers(otherBits, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
+        {"a library for ARM64", headers(0xAA64, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
+        {"no file", ""},
+    };
+    TempDir files;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring file = files.File(L"AVR309.dll");
+        DeleteFileW(file.c_str());
+        if (!c.bytes.empty()) Write(file, c.bytes);
+        EXPECT_EQ(Install(L"/LIBRARY=\"" + file + L"\""), LIBRARY_REFUSED);
+        EXPECT_FALSE(IsFile(dir));
+        EXPECT_FALSE(Exists(ENTRY_KEY));
+    }
+}
+
+// Setup run again over the running program: it ends as its Exit ends it, is
+// replaced, and comes back as it was, with its library, settings and start.
+TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWhatItHad) {
+    for (const bool inTheTray : {false, true}) {
+        SCOPED_TRACE(inTheTray ? "in the tray" : "shown");
+        ASSERT_EQ(Install(L"/STARTWITHWINDOWS /LIBRARY=\"" + library + L"\""), 0u);
+        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        Write(File(L"varnosklen-cli.exe"), "an older command line");
+        Program old(Exe(), dir, {}, true, inTheTray ? L"/tray" : L"");
+        ASSERT_TRUE(WaitFor([&] { return Status(old.Window()) == texts::PRESENT; }));
+        ASSERT_EQ(IsWindowVisible(old.Window()) != FALSE, !inTheTray);
+
+        ASSERT_EQ(Install(), 0u);
+        EXPECT_EQ(old.WaitForExit(), 0u) << "ended through its window";
+        DWORD id = 0;
+        HWND window = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (window = RunningFrom(Exe(), &id)) != nullptr; }));
+        EXPECT_NE(id, old.Id());
+        EXPECT_TRUE(WaitFor([&] { return Status(window) == texts::PRESENT; })) << "its library kept";
+        EXPECT_EQ(IsWindowVisible(window) != FALSE, !inTheTray);
+        EXPECT_EQ(Bytes(File(L"varnosklen-cli.exe")), Bytes(BinDir() + L"\\varnosklen-cli.exe"));
+        EXPECT_EQ(Value(settings::SETTINGS_KEY, settings::HOTKEY_VALUE), L"Ctrl+Shift+F9");
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
+
+        HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return WaitForSingleObject(again, 0) == WAIT_OBJECT_0; }));
+        CloseHandle(again);
+    }
+}
+
+// Whatever points at this copy goes; another copy's start, the user's own
+// files and, unless asked, the settings stay.
+TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
+    enum Start { None, Ours, Another };
+    const struct {
+        const char* what;
+        Start start;
+        bool running, fileOfTheUser, removeSettings;
+    } cases[] = {
+        {"started at logon and running", Ours, true, false, false},
+        {"another copy started at logon", Another, false, false, false},
+        {"a file of the user's in the folder", None, false, true, false},
+        {"the settings ticked for removal", None, false, false, true},
+    };
+    const std::wstring another = L"\"C:\\Other\\Varnosklen\\Varnosklen.exe\" /tray";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(Install((c.start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
+        if (c.start == Another) SetValue(settings::RUN_KEY, settings::RUN_VALUE, another);
+        const BYTE enabled[12] = {2};
+        RegSetKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled, sizeof enabled);
+        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        if (c.fileOfTheUser) Write(File(L"notes.txt"), "mine");
+        std::optional<Program> program;
+        if (c.running) program.emplace(Exe(), dir);
+
+        ASSERT_EQ(Uninstall(c.removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
+        if (program) {
+            EXPECT_EQ(program->WaitForExit(), 0u) << "ended through its window";
+        }
+        for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe", L"AVR309.dll", L"Uninstall.exe",
+                                    L"DIAVASE-README.txt", L"LICENSE.txt"})
+            EXPECT_FALSE(IsFile(File(name))) << name;
+        EXPECT_EQ(IsFile(dir), c.fileOfTheUser);
+        EXPECT_EQ(IsFile(File(L"notes.txt")), c.fileOfTheUser);
+        EXPECT_FALSE(IsFile(Shortcut()));
+        EXPECT_FALSE(Exists(ENTRY_KEY));
+        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
+                  c.start == Another ? std::optional(another) : std::nullopt);
+        EXPECT_EQ(Value(APPROVED_KEY, settings::RUN_VALUE).has_value(), c.start == Another) << "its Task Manager mark";
+        EXPECT_EQ(Exists(settings::SETTINGS_KEY), !c.removeSettings);
+        DeleteFileW(File(L"notes.txt").c_str());
+        RemoveDirectoryW(dir.c_str());
+        Forget();
+    }
+}
+
+}  // namespace

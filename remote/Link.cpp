@@ -7,13 +7,6 @@ bool IsWindowOfClass(HWND window, const wchar_t* cls) {
     return window && GetClassNameW(window, name, 64) && lstrcmpW(name, cls) == 0;
 }
 
-void AcceptCopyDataFromAnyLevel(HWND window) {
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-    const auto filter =
-        reinterpret_cast<Filter>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"));
-    if (filter) filter(window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
-}
-
 bool OfferAnswer(HWND reply_to, HWND from, const Answer& answer) {
     if (!IsWindowOfClass(reply_to, REPLY_CLASS)) return false;
     Answer copy = answer;

@@ -1,0 +1,11 @@
+# Cross build for Windows with MinGW-w64 (posix threads: GoogleTest needs
+# std::mutex), for the processor the toolchain file that includes this names.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${VARNOSKLEN_MINGW_PROCESSOR})
+set(CMAKE_C_COMPILER ${VARNOSKLEN_MINGW_PROCESSOR}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VARNOSKLEN_MINGW_PROCESSOR}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${VARNOSKLEN_MINGW_PROCESSOR}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VARNOSKLEN_MINGW_PROCESSOR}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 
 #include "remote/Protocol.h"
 #include "support/TestSupport.h"
@@ -194,10 +193,7 @@ TEST(CommandLine, ABusyProgramIsNeverDrivenBesideNorLaterForAnAskerGone) {
         Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
         const LONG mark = box.Mark();
-        const auto count = [&](standin::Op op) {
-            const auto calls = box.CallsSince(mark);
-            return std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.op == op; });
-        };
+        const auto count = [&](standin::Op op) { return box.CountSince(mark, op); };
         box->delayMs = 400;  // the press's ten calls take four seconds
         PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return count(standin::OP_GET_DATA_PORT_DIRECTION) > 0; }));
@@ -241,9 +237,7 @@ TEST(CommandLine, AnAnswerRefusedLeavesTheRequestUndoneAndOneTakenCarriesItOut) 
         remote::Request request = remote::MakeRequest(remote::Op::Switch, 7);
         COPYDATASTRUCT data = {remote::REQUEST_TAG, sizeof request, &request};
         EXPECT_EQ(SendMessageW(program.Window(), WM_COPYDATA, WPARAM(reply), LPARAM(&data)), LRESULT(taken));
-        int writes = 0;
-        for (const auto& call : box.CallsSince(mark)) writes += call.op == standin::OP_SET_OUT_DATA_PORT;
-        EXPECT_EQ(writes, taken ? 3 : 0);
+        EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), taken ? 3 : 0);
     }
     DestroyWindow(reply);
 }
@@ -274,14 +268,9 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
         CopyFileW((BinDir() + L"\\varnosklen-cli.exe").c_str(), program.File(L"varnosklen-cli.exe").c_str(), FALSE));
     const std::wstring library = BinDir() + L"\\AVR309.dll";
     ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), notLibrary.File(L"AVR309.dll").c_str(), FALSE));
-    ASSERT_TRUE(support::CopyAsOtherArchitecture(library, otherWidth.File(L"AVR309.dll")));
-    ASSERT_TRUE(support::CopyWithoutExport(library, incomplete.File(L"AVR309.dll"), "DoSetOutDataPort"));
+    ASSERT_TRUE(CopyAsOtherArchitecture(library, otherWidth.File(L"AVR309.dll")));
+    ASSERT_TRUE(CopyWithoutExport(library, incomplete.File(L"AVR309.dll"), "DoSetOutDataPort"));
     ASSERT_TRUE(CopyFileW(library.c_str(), good.File(L"AVR309.dll").c_str(), FALSE));
-    const auto utf8 = [](const std::wstring& text) {
-        std::string bytes(text.size() * 3 + 1, '\0');
-        bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), int(bytes.size()), 0, 0) - 1);
-        return bytes;
-    };
     const std::string other = sizeof(void*) == 4 ? "64-bit" : "32-bit", own = sizeof(void*) == 4 ? "32-bit" : "64-bit";
     struct Row {
         std::vector<const TempDir*> path;
@@ -292,12 +281,12 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     const Row rows[] = {
         {{&notLibrary, &otherWidth, &good},
          {"present, but not a library", other + " library, which a " + own + " program cannot load", own + " library"},
-         utf8(good.File(L"AVR309.dll")),
+         Utf8(good.File(L"AVR309.dll")),
          "present (status 0)",
          0},
         {{&incomplete, &good},
          {own + " library without DoSetOutDataPort", own + " library"},
-         "none: " + utf8(incomplete.File(L"AVR309.dll")) + " lacks a function",
+         "none: " + Utf8(incomplete.File(L"AVR309.dll")) + " lacks a function",
          "library-incomplete",
          2},
         {{&otherWidth},
@@ -309,19 +298,17 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     for (const Row& row : rows) {
         std::wstring path = L"relative\\folder;\\\\server\\share";
         for (const TempDir* dir : row.path) path += L";" + dir->Path();
-        SCOPED_TRACE(utf8(path));
+        SCOPED_TRACE(Utf8(path));
         Command doctor(program.Path(), L"doctor", {L"PATH=" + path});
         EXPECT_EQ(doctor.Finish(), row.code);
-        std::vector<std::string> lines;
-        std::istringstream out(doctor.out);
-        for (std::string line; std::getline(out, line);) lines.push_back(line);
+        const std::vector<std::string> lines = Lines(doctor.out);
         ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 2) << doctor.out;
-        EXPECT_EQ(lines[1], "  1. program's folder: " + utf8(program.File(L"AVR309.dll")) + ": absent");
+        EXPECT_EQ(lines[1], "  1. program's folder: " + Utf8(program.File(L"AVR309.dll")) + ": absent");
         EXPECT_EQ(lines[4],
                   "  4. PATH: relative\\folder: not searched, not a full path (it would mean the current folder)");
         EXPECT_EQ(lines[5], "  5. PATH: \\\\server\\share: not searched, a network folder");
         for (size_t i = 0; i < row.path.size(); ++i)
-            EXPECT_EQ(lines[6 + i], "  " + std::to_string(6 + i) + ". PATH: " + utf8(row.path[i]->File(L"AVR309.dll")) +
+            EXPECT_EQ(lines[6 + i], "  " + std::to_string(6 + i) + ". PATH: " + Utf8(row.path[i]->File(L"AVR309.dll")) +
                                         ": " + row.said[i]);
         EXPECT_EQ(lines[lines.size() - 2], "Used: " + row.used);
         EXPECT_EQ(lines.back(), "The box: " + row.box);

@@ -22,6 +22,13 @@ using support::WaitFor;
 std::wstring ProgramPath() { return support::BinDir() + L"\\Varnosklen.exe"; }
 std::wstring LibraryPath() { return support::BinDir() + L"\\AVR309.dll"; }
 
+COLORREF OnScreen(POINT at) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
 class EndToEnd : public testing::Test {
 protected:
     Program& Start(const std::wstring& exe = ProgramPath(), const std::wstring& dir = support::BinDir(),
@@ -34,13 +41,15 @@ protected:
     bool Shows(const wchar_t* text) const {
         return WaitFor([&] { return Status() == text; });
     }
+    // Just inside the status box's top-left corner, where its centred text never reaches.
+    COLORREF StatusOnScreen() const {
+        POINT corner = {2, 2};
+        ClientToScreen(program->Control(Form1::ID_TEXT1), &corner);
+        return OnScreen(corner);
+    }
     bool ButtonEnabled() const { return IsWindowEnabled(program->Control(Form1::ID_COMMAND1)) != FALSE; }
     void Press() const { PostMessageW(program->Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0); }
-    int CountOf(standin::Op op, LONG since) const {
-        int n = 0;
-        for (const auto& call : box.CallsSince(since)) n += call.op == op;
-        return n;
-    }
+    int CountOf(standin::Op op, LONG since) const { return box.CountSince(since, op); }
     // Waits until the box has had some calls more, so that anything the
     // program still had to send would have come.
     bool Settled() const {
@@ -64,13 +73,13 @@ TEST_F(EndToEnd, FollowsTheBoxAndAPressPassesTheLineThrough) {
     ASSERT_TRUE(Shows(texts::ABSENT));
     EXPECT_EQ(box->switchCount, 1);
     EXPECT_FALSE(ButtonEnabled());
-    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program->Control(Form1::ID_TEXT1)) == colours::ABSENT; }));
+    EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::ABSENT; }));
 
     box->onBus = 1;  // the box's own push button
     box->passedThrough = 0;
     ASSERT_TRUE(Shows(texts::PRESENT));
     EXPECT_TRUE(ButtonEnabled());
-    EXPECT_TRUE(WaitFor([&] { return support::ScreenColour(program->Control(Form1::ID_TEXT1)) == colours::PRESENT; }));
+    EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::PRESENT; }));
 }
 
 // The library is looked for beside the program, in the system folders and on
@@ -80,8 +89,9 @@ TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
     wchar_t system[MAX_PATH] = {}, path[8192] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     GetEnvironmentVariableW(L"PATH", path, 8192);
-    const std::wstring network = support::NetworkDrive();
-    ASSERT_FALSE(network.empty()) << "the prefix has no network drive N: (scripts/lib.sh makes it)";
+    const std::wstring network = L"N:\\";
+    ASSERT_EQ(GetDriveTypeW(network.c_str()), UINT(DRIVE_REMOTE))
+        << "the prefix has no network drive N: (scripts/lib.sh makes it)";
     enum Where { Nowhere, CurrentFolder, OnPath, SystemFolder, NetworkDrive, OtherWidth };
     const std::pair<Where, const wchar_t*> rows[] = {
         {Nowhere, texts::LIBRARY_MISSING},
@@ -153,31 +163,14 @@ TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothin
     }
 }
 
-HWND PopupOf(DWORD process) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == process && IsWindowVisible(w)) return w;
-    }
-    return nullptr;
-}
-
-void Key(HWND target, UINT key) {
-    PostMessageW(target, WM_KEYDOWN, key, 0);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
-}
-
+// Keys pressed in the tray's popup menu, then Enter.
 void Choose(const Program& program, std::initializer_list<UINT> keys) {
+    const auto shown = [&](HWND w) { return support::ProcessOf(w) == program.Id() && IsWindowVisible(w); };
     HWND popup = nullptr;
     PostMessageW(program.Window(), 2025, 0, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitFor([&] { return (popup = PopupOf(program.Id())) != nullptr; }));
-    for (UINT key : keys) Key(popup, key);
-    Key(popup, VK_RETURN);
-}
-
-bool IconExists(HWND window) {
-    NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, window};
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+    ASSERT_TRUE(WaitFor([&] { return (popup = support::FindWindowWhere(L"#32768", shown)) != nullptr; }));
+    for (UINT key : keys) support::Key(popup, key);
+    support::Key(popup, VK_RETURN);
 }
 
 // However it is ended, the program ends with code 0 and takes its icon.
@@ -203,7 +196,7 @@ TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
             PostMessageW(window, WM_CLOSE, 0, 0);
         }
         EXPECT_EQ(program->WaitForExit(15000), 0u);
-        EXPECT_FALSE(IconExists(window));
+        EXPECT_FALSE(support::IconExists(window));
     }
 }
 
@@ -246,11 +239,7 @@ constexpr COLORREF BADGE_PRESENT = RGB(0x00, 0xC0, 0x00), BADGE_ABSENT = RGB(0xE
 COLORREF BadgeOnScreen() {
     RECT r = {};
     GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &r);
-    HDC screen = GetDC(nullptr);
-    const int x = r.right - GetSystemMetrics(SM_CXSMICON) / 2 - 2 + 4, y = (r.top + r.bottom) / 2 + 4;
-    const COLORREF colour = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return colour;
+    return OnScreen({r.right - GetSystemMetrics(SM_CXSMICON) / 2 - 2 + 4, (r.top + r.bottom) / 2 + 4});
 }
 
 TEST(StartOptions, TrayIsAWholeWordInAnyCaseAfterTheProgramsPath) {
@@ -300,7 +289,7 @@ TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
     ASSERT_TRUE(WaitFor([&] { return FocusOf(*program) == button; })) << "the focus starts on the button";
     for (UINT key : {VK_RETURN, VK_SPACE}) {
         const LONG mark = box.Mark();
-        Key(button, key);
+        support::Key(button, key);
         ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; })) << key;
         ASSERT_TRUE(Settled());
         EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), 3) << "one press per key";
@@ -308,7 +297,7 @@ TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
     // Tab runs button, status box, link and round again; the labels are passed by.
     for (HWND next : {program->Control(Form1::ID_TEXT1),
                       GetDlgItem(program->Control(Form1::ID_FRAME1), Form1::ID_LABEL2), button}) {
-        Key(FocusOf(*program), VK_TAB);
+        support::Key(FocusOf(*program), VK_TAB);
         EXPECT_TRUE(WaitFor([&] { return FocusOf(*program) == next; }));
     }
 }

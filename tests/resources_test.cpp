@@ -71,13 +71,8 @@ TEST_F(ResourcesTest, TheVersionRecordHasExactlyItsFiveStrings) {
 
 // The icon is the one generated from the pixel map.
 TEST_F(ResourcesTest, TheIconIsTheOneMadeFromItsPixelMap) {
-    HANDLE file = CreateFileW((support::BinDir() + L"\\..\\resources\\varnosklen.ico").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    std::vector<uint8_t> ico(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    ReadFile(file, ico.data(), DWORD(ico.size()), &read, nullptr);
-    CloseHandle(file);
+    const std::string file = support::ReadBytes(support::BinDir() + L"\\..\\resources\\varnosklen.ico");
+    const std::vector<uint8_t> ico(file.begin(), file.end());
     ASSERT_GT(ico.size(), 22u);
 
     const std::vector<uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_MAIN));

@@ -8,6 +8,7 @@
 
 #include "tray/APIStuff.h"
 #include "tray/TrayIconRecord.h"
+#include "settings/Settings.h"
 #include "tray/TrayNotification.h"
 #include "window/Notifier.h"
 
@@ -141,16 +142,11 @@ struct ShellCalls {
     }
 };
 
-bool IconExists(HWND hwnd) {
-    NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, hwnd};
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
 using TrayTest = FormFixture;
 
 TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     HWND hwnd = form->Handle();
-    EXPECT_TRUE(IconExists(hwnd));
+    EXPECT_TRUE(support::IconExists(hwnd));
     EXPECT_EQ(APIStuff::TrayIconData.hIcon, reinterpret_cast<uintptr_t>(form->TrayIconHandle()));
     const std::string tip = APIStuff::TrayIconData.szTip.data();
     EXPECT_EQ(tip.size(), 59u);
@@ -159,7 +155,7 @@ TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
               "\xE5\xEC\xF6\xDC\xED\xE9\xF3\xE7 \xF4\xEF\xF5 \xF0\xF1\xEF\xE3\xF1\xDC\xEC\xEC\xE1\xF4\xEF\xF2");
     ShellCalls shell;
     DestroyWindow(hwnd);
-    EXPECT_FALSE(IconExists(hwnd)) << "gone at once";
+    EXPECT_FALSE(support::IconExists(hwnd)) << "gone at once";
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].first, DWORD(NIM_DELETE));
     EXPECT_EQ(Field(shell.calls[0].second, NATIVE_LAYOUT.hWnd, NATIVE_LAYOUT.handleBytes), uintptr_t(hwnd))
@@ -179,7 +175,7 @@ TEST_F(TrayTest, ANewTaskbarGetsTheIconBackWithItsTip) {
         if (hidden) SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
         for (bool restarted : {true, false}) {
             AnnounceTaskbar(form->Handle(), restarted);
-            EXPECT_TRUE(IconExists(form->Handle())) << hidden << restarted;
+            EXPECT_TRUE(support::IconExists(form->Handle())) << hidden << restarted;
             EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
         }
     }
@@ -274,7 +270,7 @@ TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
     form->ShowInTray();  // started at logon before the taskbar: the same
     EXPECT_TRUE(IsWindowVisible(form->Handle()) && IsIconic(form->Handle()));
     APIStuff::ShellNotifyIcon = &APIStuff::CallShell;  // the taskbar is there now
-    EXPECT_TRUE(support::WaitFor([&] { return IconExists(form->Handle()); }, 8000));
+    EXPECT_TRUE(support::WaitFor([&] { return support::IconExists(form->Handle()); }, 8000));
     EXPECT_FALSE(IsWindowVisible(form->Handle())) << "minimised, it moves to the tray with the icon";
     EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
 }
@@ -314,19 +310,14 @@ TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
     wchar_t text[128] = {};
     for (const auto& [type, value, shown] : rows) {
         SCOPED_TRACE(testing::Message() << type << " \"" << value << "\"");
-        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
-        if (type != REG_NONE)
-            RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Hotkey", type, value.c_str(),
-                            DWORD(value.size() * 2 + 2));
+        RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
+        if (type != REG_NONE) support::SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, value, type);
         Recreate();
         GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_SWITCH, text, 128, MF_BYCOMMAND);
         EXPECT_EQ(text, texts::COMMAND1 + std::wstring(*shown ? L"\t" : L"") + shown);
-        HKEY key = nullptr;
-        EXPECT_TRUE(type != REG_NONE || RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Varnosklen", 0, KEY_READ, &key) ==
-                                            ERROR_FILE_NOT_FOUND)
-            << "defaults are not written";
+        EXPECT_TRUE(type != REG_NONE || !support::RegKeyExists(settings::SETTINGS_KEY)) << "defaults are not written";
     }
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+    RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
     form.reset();
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'U')) << "as another program holds it";
     Recreate();
@@ -336,15 +327,14 @@ TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
 }
 
 TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWritesOrRemovesThem) {
-    const wchar_t* run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    const wchar_t* approved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+    using settings::RUN_KEY, settings::RUN_VALUE, settings::STARTUP_APPROVED_KEY;
     const std::wstring mine = L"\"" + support::BinDir() + L"\\tray_test.exe\" /tray", none = L"(none)";
     // Task Manager's marks: enabled, disabled (with the time of it).
-    const std::vector<BYTE> unmarked, enabled = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                      disabled = {3, 0, 0, 0, 0x10, 0x2A, 0x7E, 0x5B, 0x33, 0x67, 0xDB, 0x01};
+    const std::string unmarked, enabled("\2\0\0\0\0\0\0\0\0\0\0\0", 12),
+        disabled("\3\0\0\0\x10\x2A\x7E\x5B\x33\x67\xDB\1", 12);
     const struct {
         std::wstring run;
-        std::vector<BYTE> mark;
+        std::string mark;
         bool checked;
         std::wstring runAfter;
     } rows[] = {
@@ -357,27 +347,21 @@ TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWrites
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.run + L" " + std::to_wstring(row.mark.size()));
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen");
-        if (row.run != none)
-            RegSetKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen", REG_SZ, row.run.c_str(),
-                            DWORD(row.run.size() * 2 + 2));
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE);
+        if (row.run != none) support::SetRegValue(RUN_KEY, RUN_VALUE, row.run);
         if (!row.mark.empty())
-            RegSetKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", REG_BINARY, row.mark.data(),
+            RegSetKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE, REG_BINARY, row.mark.data(),
                             DWORD(row.mark.size()));
         SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(form->mnuTray), 0);
         const UINT state = GetMenuState(form->mnuTray, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, MF_BYCOMMAND);
         EXPECT_EQ((state & MF_CHECKED) != 0, row.checked);
         SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, 0);
-        wchar_t written[1024] = L"(none)";
-        DWORD bytes = sizeof written;
-        RegGetValueW(HKEY_CURRENT_USER, run, L"Varnosklen", RRF_RT_REG_SZ, nullptr, written, &bytes);
-        EXPECT_EQ(written, row.runAfter);
-        EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", RRF_RT_ANY, nullptr, nullptr, nullptr),
-                  ERROR_SUCCESS)
+        EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).value_or(none), row.runAfter);
+        EXPECT_FALSE(support::RegValue(STARTUP_APPROVED_KEY, RUN_VALUE))
             << "no mark of Task Manager's left to stop or outlive the start";
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
 }
 
 HWND OpenPopup() {
@@ -434,7 +418,7 @@ TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEnds
     support::WhenShown exit(OpenPopup, [](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_FALSE(IconExists(hwnd));
+    EXPECT_FALSE(support::IconExists(hwnd));
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE | PM_QS_POSTMESSAGE)) << "nothing posted";
 }
@@ -513,10 +497,9 @@ TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensThe
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         box.Reset();
-        const DWORD off = 0;
-        if (!row.on) RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Notifications", REG_DWORD, &off, 4);
+        if (!row.on) support::SetRegValue(settings::SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, DWORD(0));
         Recreate();
-        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+        RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
         ASSERT_TRUE(settledOn(texts::PRESENT)) << "the state at start";
         HWND hwnd = form->Handle();
         if (row.hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -203,7 +203,7 @@ struct PassedOn {
     }
 };
 
-enum class Start { Shown, Hidden, Minimised };
+enum Start { Shown, Hidden, Minimised };
 
 TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
     struct Row {
@@ -213,37 +213,32 @@ TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
         LPARAM detail;  // wParam of WM_SYSCOMMAND, lParam of the tray message
         bool visible, iconic, restoreEnabled, minimiseEnabled, passedOn;
     };
-    const UINT tray = TRAY_CALLBACK_MESSAGE;
+    const UINT tray = TRAY_CALLBACK_MESSAGE, sys = WM_SYSCOMMAND;
     const Row rows[] = {
-        {"minimise hides, and its taskbar button", Start::Shown, WM_SYSCOMMAND, SC_MINIMIZE, false, false, true, false,
-         false},
-        {"a left click shows, menu left alone", Start::Hidden, tray, WM_LBUTTONUP, true, false, true, false, false},
-        {"a left click restores a minimised window", Start::Minimised, tray, WM_LBUTTONUP, true, false, true, true,
-         false},
-        {"restore shows a hidden window", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE, true, false, false, true, false},
-        {"restore of a shown window goes on", Start::Shown, WM_SYSCOMMAND, SC_RESTORE, true, false, true, true, true},
-        {"minimise from the caption's button (low bits set)", Start::Shown, WM_SYSCOMMAND, SC_MINIMIZE | 0x2, false,
-         false, true, false, false},
-        {"restore with low bits set", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE | 0x2, true, false, false, true, false},
-        {"mouse move", Start::Shown, tray, WM_MOUSEMOVE, true, false, true, true, true},
-        {"left button down", Start::Shown, tray, WM_LBUTTONDOWN, true, false, true, true, true},
-        {"left double click", Start::Hidden, tray, WM_LBUTTONDBLCLK, false, false, true, false, true},
-        {"right button down", Start::Shown, tray, WM_RBUTTONDOWN, true, false, true, true, true},
-        {"middle button up", Start::Shown, tray, WM_MBUTTONUP, true, false, true, true, true},
-        {"left button up with high bits", Start::Hidden, tray, 0x10000 | WM_LBUTTONUP, false, false, true, false, true},
+        {"minimise hides, and its taskbar button", Shown, sys, SC_MINIMIZE, false, false, true, false, false},
+        {"a left click shows, menu left alone", Hidden, tray, WM_LBUTTONUP, true, false, true, false, false},
+        {"a left click restores a minimised window", Minimised, tray, WM_LBUTTONUP, true, false, true, true, false},
+        {"restore shows a hidden window", Hidden, sys, SC_RESTORE, true, false, false, true, false},
+        {"restore of a shown window goes on", Shown, sys, SC_RESTORE, true, false, true, true, true},
+        {"minimise from the caption (low bits set)", Shown, sys, SC_MINIMIZE | 0x2, false, false, true, false, false},
+        {"restore with low bits set", Hidden, sys, SC_RESTORE | 0x2, true, false, false, true, false},
+        {"mouse move", Shown, tray, WM_MOUSEMOVE, true, false, true, true, true},
+        {"left button down", Shown, tray, WM_LBUTTONDOWN, true, false, true, true, true},
+        {"left double click", Hidden, tray, WM_LBUTTONDBLCLK, false, false, true, false, true},
+        {"right button down", Shown, tray, WM_RBUTTONDOWN, true, false, true, true, true},
+        {"middle button up", Shown, tray, WM_MBUTTONUP, true, false, true, true, true},
+        {"left button up with high bits", Hidden, tray, 0x10000 | WM_LBUTTONUP, false, false, true, false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Recreate();
         HWND hwnd = form->Handle();
-        if (row.start == Start::Hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        if (row.start == Start::Minimised) form->mnuTrayMinimize_Click();
-        ASSERT_EQ(IsIconic(hwnd) != FALSE, row.start == Start::Minimised) << "minimised the ordinary way";
+        if (row.start == Hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (row.start == Minimised) form->mnuTrayMinimize_Click();
+        ASSERT_EQ(IsIconic(hwnd) != FALSE, row.start == Minimised) << "minimised the ordinary way";
         PassedOn spy;
-        if (row.msg == WM_SYSCOMMAND)
-            SendMessageW(hwnd, row.msg, row.detail, 0);
-        else
-            SendMessageW(hwnd, row.msg, 0, row.detail);
+        const bool command = row.msg == WM_SYSCOMMAND;
+        SendMessageW(hwnd, row.msg, command ? row.detail : 0, command ? 0 : row.detail);
         EXPECT_EQ(IsWindowVisible(hwnd) != FALSE, row.visible);
         EXPECT_EQ(IsIconic(hwnd) != FALSE, row.iconic);
         EXPECT_EQ(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE), row.restoreEnabled);
@@ -365,14 +360,18 @@ TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWrites
 }
 
 HWND OpenPopup() {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr));)
-        if (IsWindowVisible(w)) return w;
-    return nullptr;
+    return support::FindWindowWhere(L"#32768", [](HWND w) { return IsWindowVisible(w) != FALSE; });
 }
 
-void Press(HWND popup, UINT key) {
-    PostMessageW(popup, WM_KEYDOWN, key, 0);
-    PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
+std::vector<std::wstring> Items(HWND popup) {
+    std::vector<std::wstring> items;
+    const HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < GetMenuItemCount(shown); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(shown, i, text, 64, MF_BYPOSITION);
+        items.push_back(text);
+    }
+    return items;
 }
 
 // A right-button click on an item, as in the notification area; then Escape,
@@ -384,42 +383,29 @@ void RightClick(HWND popup, UINT item) {
     const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     PostMessageW(popup, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
     PostMessageW(popup, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-    Press(popup, VK_ESCAPE);
+    support::Key(popup, VK_ESCAPE);
 }
 
-TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
-    std::vector<std::wstring> items;
-    support::WhenShown inside(OpenPopup, [&](HWND popup) {
-        HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-        for (int i = 0; i < GetMenuItemCount(shown); ++i) {
-            wchar_t text[64] = {};
-            GetMenuStringW(shown, i, text, 64, MF_BYPOSITION);
-            items.push_back(text);
-        }
-        EndMenu();
-    });
-    SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
-    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
-                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
-                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
-}
-
+// The popup of a right click, its items, a null message posted after it.
 TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEndsIt) {
     HWND hwnd = form->Handle();
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    support::WhenShown open(OpenPopup, [](HWND popup) { RightClick(popup, 0); });
+    std::vector<std::wstring> items;
+    support::WhenShown open(OpenPopup, [&](HWND popup) { items = Items(popup), RightClick(popup, 0); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
+                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
+                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the handler ran before the popup call returned";
     EXPECT_FALSE(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, hwnd, WM_NULL, WM_NULL, PM_REMOVE)) << "a null message after the menu";
 
     // Up wraps to the last item.
-    support::WhenShown exit(OpenPopup, [](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });
+    support::WhenShown exit(OpenPopup, [](HWND popup) { support::Key(popup, VK_UP), support::Key(popup, VK_RETURN); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(support::IconExists(hwnd));
-    MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE | PM_QS_POSTMESSAGE)) << "nothing posted";
 }
 

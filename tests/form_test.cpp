@@ -36,21 +36,10 @@ TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_EQ(GetMenu(form->Handle()), nullptr) << "no menu bar";
     EXPECT_EQ(GetFocus(), form->Command1);
 
-    LOGFONTW gui = {}, used = {};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->Text1, WM_GETFONT, 0, 0)), sizeof used, &used);
-    EXPECT_STREQ(used.lfFaceName, gui.lfFaceName);
-    EXPECT_EQ(used.lfHeight, -MulDiv(8, support::Dpi(), 72));
-
-    // The link: blue, with its tool tip.
-    HDC dc = CreateCompatibleDC(nullptr);
-    SendMessageW(form->Frame1, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form->Label2));
-    EXPECT_EQ(GetTextColor(dc), colours::LINK);
-    DeleteDC(dc);
-    HWND tip = nullptr;
-    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) &&
-           GetWindow(tip, GW_OWNER) != form->Handle()) {}
-    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(Colours(form->Frame1, form->Label2).first, colours::LINK) << "the link is blue";
+    const HWND tip =
+        support::FindWindowWhere(TOOLTIPS_CLASSW, [&](HWND w) { return GetWindow(w, GW_OWNER) == form->Handle(); });
+    ASSERT_NE(tip, nullptr) << "the link's tool tip";
     wchar_t text[256] = {};
     TTTOOLINFOW info = {TTTOOLINFOW_V2_SIZE};
     info.lpszText = text;
@@ -104,8 +93,10 @@ Placed CheckLayout(const Form1& form, int dpi) {
         SetWindowTextW(form.Text1, text);
         EXPECT_TRUE(support::TextFits(form.Text1)) << text;
     }
-    LOGFONTW font = {};
+    LOGFONTW gui = {}, font = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Text1, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, gui.lfFaceName);
     EXPECT_EQ(font.lfHeight, -MulDiv(8, dpi, 72));
     placed.fontHeight = font.lfHeight;
     return placed;
@@ -202,11 +193,9 @@ TEST_F(FormTest, EveryTextReadsInADarkHighContrastScheme) {
         for (int state = 0; state < 3; ++state) {
             if (state > 0) box->onBus = state == 1, form->Timer1_Timer();
             for (HWND control : {form->Text1, form->Label1, form->Label2, form->Label3, form->Frame1}) {
-                HDC dc = CreateCompatibleDC(nullptr);
-                SendMessageW(form->Handle(), WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
-                EXPECT_GE(contrast::Ratio(GetTextColor(dc), GetBkColor(dc)), 4.5)
-                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << GetTextColor(dc);
-                DeleteDC(dc);
+                const auto [text, back] = Colours(form->Handle(), control);
+                EXPECT_GE(contrast::Ratio(text, back), 4.5)
+                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << text;
             }
         }
         UpdateWindow(form->Handle());
@@ -315,7 +304,7 @@ TEST(SearchSchedule, NetworkAndRelativeFoldersOfPathAreNeverSearched) {
 }
 
 // Another program's sequence holds the box: the poll leaves it alone until it
-// is done.
+// is done, then only probes.
 TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
     form->Timer1_Timer();
     ASSERT_EQ(StatusText(), texts::PRESENT);
@@ -335,18 +324,10 @@ TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
     other.join();
     form->Timer1_Timer();
     EXPECT_EQ(StatusText(), texts::ABSENT);
+    const auto calls = box.CallsSince(mark);
+    EXPECT_TRUE(calls.size() == 1 && calls[0].op == standin::OP_GET_OUT_DATA_PORT) << "a tick only probes";
     CloseHandle(held);
     CloseHandle(release);
-}
-
-TEST_F(FormTest, TheTimerPollsEvenWhileHiddenAndOnlyProbes) {
-    const LONG mark = box.Mark();
-    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::PRESENT; }));
-    ShowWindow(form->Handle(), SW_HIDE);
-    box->onBus = 0;
-    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::ABSENT; }));
-    EXPECT_FALSE(ButtonEnabled());
-    for (const auto& call : box.CallsSince(mark)) EXPECT_EQ(call.op, standin::OP_GET_OUT_DATA_PORT);
 }
 
 // A press: the probe and three passes, whatever the box and its faults do,
@@ -360,39 +341,25 @@ TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
         bool foundAtPress;
         LONG switches;
     };
+    const auto none = [](Channel&) {};
+    const auto vanished = [](Channel& c) { c.onBus = 0; };
+    const auto leavesMidSequence = [](Channel& c) { c.leaveBusAtCall = c.callCount + 5; };
+    const auto failedReads = [](Channel& c) {
+        c.failMask = 1 << standin::OP_GET_DATA_PORT_DIRECTION, c.failWritesByte = 1, c.failByte = 0x5A;
+    };
+    const auto allFailing = [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; };
+    const auto pumping = [](Channel& c) { c.pumpMs = 150; };
     const Row rows[] = {
-        {"from 0x00", 0x00, [](Channel&) {}, {0x02, 0x03, 0x01}, true, 1},
-        {"from 0x01", 0x01, [](Channel&) {}, {0x03, 0x02, 0x00}, true, 1},
-        {"from 0xF4", 0xF4, [](Channel&) {}, {0xF6, 0xF7, 0xF5}, true, 1},
-        {"from 0xFF", 0xFF, [](Channel&) {}, {0xFD, 0xFC, 0xFE}, true, 1},
-        {"vanished since the last tick", 0x00, [](Channel& c) { c.onBus = 0; }, {0x02, 0x03, 0x01}, false, 0},
-        {"leaving the bus mid-sequence",
-         0x00,
-         [](Channel& c) { c.leaveBusAtCall = c.callCount + 5; },
-         {0x02, 0x03, 0x01},
-         true,
-         0},
-        {"failed reads leaving 0x5A",
-         0x00,
-         [](Channel& c) {
-             c.failMask = 1 << standin::OP_GET_DATA_PORT_DIRECTION, c.failWritesByte = 1, c.failByte = 0x5A;
-         },
-         {0x58, 0x5B, 0x58},
-         true,
-         0},
-        {"every call failing with -1",
-         0x00,
-         [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; },
-         {0x02, 0x03, 0x01},
-         true,
-         0},
+        {"from 0x00", 0x00, none, {0x02, 0x03, 0x01}, true, 1},
+        {"from 0x01", 0x01, none, {0x03, 0x02, 0x00}, true, 1},
+        {"from 0xF4", 0xF4, none, {0xF6, 0xF7, 0xF5}, true, 1},
+        {"from 0xFF", 0xFF, none, {0xFD, 0xFC, 0xFE}, true, 1},
+        {"vanished since the last tick", 0x00, vanished, {0x02, 0x03, 0x01}, false, 0},
+        {"leaving the bus mid-sequence", 0x00, leavesMidSequence, {0x02, 0x03, 0x01}, true, 0},
+        {"failed reads leaving 0x5A", 0x00, failedReads, {0x58, 0x5B, 0x58}, true, 0},
+        {"every call failing with -1", 0x00, allFailing, {0x02, 0x03, 0x01}, true, 0},
         // Last: it stops the window's timer.
-        {"a library running the window's messages",
-         0x00,
-         [](Channel& c) { c.pumpMs = 150; },
-         {0x02, 0x03, 0x01},
-         true,
-         1},
+        {"a library running the window's messages", 0x00, pumping, {0x02, 0x03, 0x01}, true, 1},
     };
     const uint32_t ops[] = {0, 1, 2, 3, 1, 2, 3, 1, 2, 3};
     for (const Row& row : rows) {

@@ -12,55 +12,11 @@ namespace {
 
 using namespace support;
 
-// A command with its output and errors through pipes; killed if still running at the end.
-class Command {
-public:
-    Command(const std::wstring& dir, const std::wstring& args, const std::vector<std::wstring>& env = {}) {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE writeEnds[2];
-        for (int i : {0, 1}) {
-            CreatePipe(&pipes_[i], &writeEnds[i], &inherit, 0);
-            SetHandleInformation(pipes_[i], HANDLE_FLAG_INHERIT, 0);
-        }
-        STARTUPINFOW startup = {sizeof startup};
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnds[0];
-        startup.hStdError = writeEnds[1];
-        const std::wstring exe = dir + (args[0] == L'/' ? L"\\Varnosklen.exe" : L"\\varnosklen-cli.exe");
-        std::wstring line = L"\"" + exe + L"\" " + args;
-        std::wstring block = EnvironmentBlock(env);
-        EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : block.data(),
-                                   dir.c_str(), &startup, &process));
-        for (HANDLE h : writeEnds) CloseHandle(h);
-    }
-    ~Command() {
-        if (!Read()) TerminateProcess(process.hProcess, 99);
-        for (HANDLE h : {pipes_[0], pipes_[1], process.hProcess, process.hThread}) CloseHandle(h);
-    }
-    // Takes in what has been written; true once the process has ended.
-    bool Read() {
-        const bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        char chunk[4096];
-        DWORD available = 0, got = 0;
-        for (int i : {0, 1}) {
-            while (pipes_[i] && PeekNamedPipe(pipes_[i], nullptr, 0, nullptr, &available, nullptr) && available &&
-                   ReadFile(pipes_[i], chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr))
-                (i ? err : out).append(chunk, got);
-        }
-        return ended;
-    }
-    DWORD Finish() {
-        DWORD code = STILL_ACTIVE;
-        WaitFor([&] { return Read() && GetExitCodeProcess(process.hProcess, &code); }, 30000);
-        return code;
-    }
-    void CloseOutput() { CloseHandle(std::exchange(pipes_[0], nullptr)); }
-    std::string out, err;
-    PROCESS_INFORMATION process = {};
-
-private:
-    HANDLE pipes_[2] = {};  // output, errors
+// A command with its output and errors through pipes.
+struct Command : Program {
+    Command(const std::wstring& dir, const std::wstring& args, const std::vector<std::wstring>& env = {})
+        : Program(dir + (args[0] == L'/' ? L"\\Varnosklen.exe" : L"\\varnosklen-cli.exe"), dir, env, false, args,
+                  true) {}
 };
 
 // On the bus (leaving it on the switch command, or staying), off it; the library missing or incomplete.
@@ -122,7 +78,7 @@ TEST(CommandLine, StatusAndSwitchWithAndWithoutTheProgramRunning) {
         EXPECT_EQ(command.out, *row.out ? row.out + std::string("\n") : "");
         int writes = 0, fromCommand = 0;
         for (const standin::CallRecord& call : box.CallsSince(mark)) {
-            fromCommand += call.processId == command.process.dwProcessId;
+            fromCommand += call.processId == command.Id();
             writes += call.op == standin::OP_SET_OUT_DATA_PORT;
             if (call.op != standin::OP_SET_OUT_DATA_PORT || !row.running) continue;
             EXPECT_EQ(call.processId, program->Id());

@@ -261,14 +261,23 @@ DWORD WaitForExit(HANDLE process, DWORD timeout_ms) {
 }
 
 Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env,
-                 bool wait_for_window, const std::wstring& arguments) {
+                 bool wait_for_window, const std::wstring& arguments, bool output) {
     STARTUPINFOW startup = {sizeof startup};
+    HANDLE writeEnds[2] = {};
+    for (int i = 0; output && i < 2; ++i) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        CreatePipe(&pipes_[i], &writeEnds[i], &inherit, 0);
+        SetHandleInformation(pipes_[i], HANDLE_FLAG_INHERIT, 0);
+    }
+    startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = writeEnds[0], startup.hStdError = writeEnds[1];
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     std::wstring env = EnvironmentBlock(extra_env);
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
-                        working_dir.c_str(), &startup, &process_)) {
-        throw std::runtime_error("cannot start the program");
-    }
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (output ? CREATE_NO_WINDOW : 0);
+    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, output, flags, env.data(),
+                                        working_dir.c_str(), &startup, &process_);
+    for (HANDLE h : writeEnds) CloseHandle(h);
+    if (!started) throw std::runtime_error("cannot start the program");
     if (!wait_for_window) return;
     const auto mine = [&](HWND w) {
         return ProcessOf(w) == process_.dwProcessId && !GetWindow(w, GW_OWNER) && WindowText(w) == L"Varnosklen v1.0 ";
@@ -281,8 +290,24 @@ Program::~Program() {
         if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
         if (WaitForExit(5000) == STILL_ACTIVE) TerminateProcess(process_.hProcess, 99);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    for (HANDLE h : {pipes_[0], pipes_[1], process_.hProcess, process_.hThread}) CloseHandle(h);
+}
+
+bool Program::Read() {
+    const bool ended = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+    char chunk[4096];
+    DWORD available = 0, got = 0;
+    for (int i : {0, 1}) {
+        while (pipes_[i] && PeekNamedPipe(pipes_[i], nullptr, 0, nullptr, &available, nullptr) && available &&
+               ReadFile(pipes_[i], chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr))
+            (i ? err : out).append(chunk, got);
+    }
+    return ended;
+}
+
+DWORD Program::Finish(DWORD timeout_ms) {
+    WaitFor([&] { return Read(); }, timeout_ms);
+    return WaitForExit(0);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin/channel.h"
@@ -83,13 +84,16 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra);
 // Waits for a process to end; its exit code, or STILL_ACTIVE.
 DWORD WaitForExit(HANDLE process, DWORD timeout_ms = 10000);
 
-// A process of the real program, ended (if still running) on destruction.
+// A process of the real program or its command line, ended (if still
+// running) on destruction.
 class Program {
 public:
     // Starts exe in working_dir with the environment of this test plus extra
-    // (entries "NAME=value") and the arguments; waits for its window unless told not to.
+    // (entries "NAME=value") and the arguments; waits for its window unless
+    // told not to. With output: no console, and its output and errors taken
+    // through pipes into out and err.
     Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {},
-            bool wait_for_window = true, const std::wstring& arguments = L"");
+            bool wait_for_window = true, const std::wstring& arguments = L"", bool output = false);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -98,10 +102,17 @@ public:
     DWORD Id() const { return process_.dwProcessId; }
     HWND Control(UINT id) const { return GetDlgItem(window_, static_cast<int>(id)); }
     DWORD WaitForExit(DWORD timeout_ms = 10000) { return support::WaitForExit(process_.hProcess, timeout_ms); }
+    // Takes in what has been written; true once the process has ended.
+    bool Read();
+    // Reads to the end; the exit code, or STILL_ACTIVE.
+    DWORD Finish(DWORD timeout_ms = 30000);
+    void CloseOutput() { CloseHandle(std::exchange(pipes_[0], nullptr)); }
+    std::string out, err;
 
 private:
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;
+    HANDLE pipes_[2] = {};  // output, errors
 };
 
 // Runs an action once, inside whatever modal loop this thread is in by then

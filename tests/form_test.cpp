@@ -18,6 +18,75 @@ namespace {
 using standin::Channel;
 using FormTest = FormFixture;
 
+// The screen's DPI, as the tests' own process sees it.
+int Dpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+RECT ClientRect(HWND hwnd) {
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+// The dark pixels a control paints inside its frame: its text.
+int Ink(HWND control) {
+    const RECT r = ClientRect(control);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    int ink = 0;
+    for (int y = 4; y < r.bottom - 4; ++y) {
+        for (int x = 4; x < r.right - 4; ++x) ink += GetGValue(GetPixel(dc, x, y)) < 128;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+// Whether a control's text shows whole inside it: a label's or a check box's
+// on its line, an edit box's lines, a push button's caption as the button
+// lays it out.
+bool TextFits(HWND control) {
+    const RECT client = ClientRect(control);
+    wchar_t cls[32] = {}, text[1024] = {};
+    GetClassNameW(control, cls, 32);
+    GetWindowTextW(control, text, 1024);
+    const bool button = lstrcmpiW(cls, L"Button") == 0;
+    const bool checkBox = button && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if (button && !checkBox) {
+        // As much of the caption shows as when the button is far taller.
+        const int shown = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
+        const int whole = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        return shown > 0 && shown == whole;
+    }
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SIZE line = {};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &line);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (lstrcmpiW(cls, L"Edit") == 0) {
+        RECT format = {};
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
+    }
+    // A check box's text follows its box and a small gap.
+    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
+    return line.cx + box <= client.right && line.cy <= client.bottom;
+}
+
 RECT RectIn(HWND control, HWND parent) {
     RECT r;
     GetWindowRect(control, &r);
@@ -72,26 +141,26 @@ Placed CheckLayout(const Form1& form, int dpi) {
     const Row rows[] = {{form.Frame1, 120, 2160, 3495, 975},   {form.Label2, 480, 600, 1650, 195},
                         {form.Label1, 360, 240, 3015, 255},    {form.Text1, 120, 360, 3495, 765},
                         {form.Command1, 960, 1320, 1815, 615}, {form.Label3, 120, 120, 975, 195}};
-    Placed placed = {{}, support::ClientRect(form.Handle()), 0};
+    Placed placed = {{}, ClientRect(form.Handle()), 0};
     EXPECT_EQ(placed.client.right, px(3795));
     for (const Row& row : rows) {
         SCOPED_TRACE(support::WindowText(row.control).c_str());
         HWND parent = GetParent(row.control);
-        const RECT r = RectIn(row.control, parent), inParent = support::ClientRect(parent);
+        const RECT r = RectIn(row.control, parent), inParent = ClientRect(parent);
         placed.controls.push_back(r);
         EXPECT_EQ(r.left, px(row.left));
         EXPECT_EQ(r.top, row.control == form.Frame1 ? std::max<int>(r.top, px(row.top)) : px(row.top));
         EXPECT_GE(r.right - r.left, px(row.width));
         EXPECT_GE(r.bottom - r.top, px(row.height));
         EXPECT_TRUE(r.right <= inParent.right && r.bottom <= inParent.bottom) << "inside its parent";
-        EXPECT_TRUE(row.control == form.Text1 || row.control == form.Frame1 || support::TextFits(row.control));
+        EXPECT_TRUE(row.control == form.Text1 || row.control == form.Frame1 || TextFits(row.control));
     }
     EXPECT_LT(RectIn(form.Text1, form.Handle()).bottom, RectIn(form.Command1, form.Handle()).top);
     EXPECT_LT(RectIn(form.Command1, form.Handle()).bottom, RectIn(form.Frame1, form.Handle()).top);
     for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
                                 texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
         SetWindowTextW(form.Text1, text);
-        EXPECT_TRUE(support::TextFits(form.Text1)) << text;
+        EXPECT_TRUE(TextFits(form.Text1)) << text;
     }
     LOGFONTW gui = {}, font = {};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
@@ -134,15 +203,15 @@ struct ReplacedWhileAlive {
 
 TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     const char* dpi = getenv("VARNOSKLEN_DPI");
-    EXPECT_EQ(support::Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
-    const Placed start = CheckLayout(*form, support::Dpi());
+    EXPECT_EQ(Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
+    const Placed start = CheckLayout(*form, Dpi());
     ReplacedWhileAlive spy({form->Handle(), form->Text1, form->Command1, form->Label2});
-    for (int to : {96, 120, 144, support::Dpi()}) {
+    for (int to : {96, 120, 144, Dpi()}) {
         RECT suggested;
         GetWindowRect(form->Handle(), &suggested);
         SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
         const Placed moved = CheckLayout(*form, to);
-        EXPECT_TRUE(to != support::Dpi() || moved == start) << "as a start at " << to;
+        EXPECT_TRUE(to != Dpi() || moved == start) << "as a start at " << to;
     }
     EXPECT_GE(ReplacedWhileAlive::replaced, 4 * 5);
     EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";
@@ -153,12 +222,12 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
 TEST_F(FormTest, TheSettingsDialogShowsEveryTextWholeAtEveryDpi) {
     SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
     HWND dialog = form->SettingsDialogHandle();
-    const RECT client = support::ClientRect(dialog);
+    const RECT client = ClientRect(dialog);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         SCOPED_TRACE(support::WindowText(control).c_str());
         const RECT r = RectIn(control, dialog);
         EXPECT_TRUE(r.left > 0 && r.top > 0 && r.right < client.right && r.bottom < client.bottom) << "inside";
-        EXPECT_TRUE(support::TextFits(control));
+        EXPECT_TRUE(TextFits(control));
     }
 }
 

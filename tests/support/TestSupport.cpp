@@ -1,6 +1,5 @@
 #include "support/TestSupport.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <sstream>
@@ -53,75 +52,6 @@ void Key(HWND target, UINT key) {
 bool IconExists(HWND hwnd) {
     NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, hwnd};
     return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-int Dpi() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
-}
-
-RECT ClientRect(HWND hwnd) {
-    RECT r = {};
-    GetClientRect(hwnd, &r);
-    return r;
-}
-
-namespace {
-
-// The dark pixels a control paints inside its frame: its text.
-int Ink(HWND control) {
-    const RECT r = ClientRect(control);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-    int ink = 0;
-    for (int y = 4; y < r.bottom - 4; ++y) {
-        for (int x = 4; x < r.right - 4; ++x) ink += GetGValue(GetPixel(dc, x, y)) < 128;
-    }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return ink;
-}
-
-}  // namespace
-
-bool TextFits(HWND control) {
-    const RECT client = ClientRect(control);
-    wchar_t cls[32] = {}, text[1024] = {};
-    GetClassNameW(control, cls, 32);
-    GetWindowTextW(control, text, 1024);
-    const bool button = lstrcmpiW(cls, L"Button") == 0;
-    const bool checkBox = button && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-    if (button && !checkBox) {
-        // As much of the caption shows as when the button is far taller.
-        const int shown = Ink(control);
-        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
-        const int whole = Ink(control);
-        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
-        return shown > 0 && shown == whole;
-    }
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SIZE line = {};
-    GetTextExtentPoint32W(dc, text, lstrlenW(text), &line);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    if (lstrcmpiW(cls, L"Edit") == 0) {
-        RECT format = {};
-        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-        return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
-    }
-    // A check box's text follows its box and a small gap.
-    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
-    return line.cx + box <= client.right && line.cy <= client.bottom;
 }
 
 std::string ReadBytes(const std::wstring& path) {

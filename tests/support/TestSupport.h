@@ -21,13 +21,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000);
 void PumpMessages();
 
 std::wstring WindowText(HWND hwnd);
-// The screen's DPI, as the tests' own process sees it.
-int Dpi();
-RECT ClientRect(HWND hwnd);
-// Whether a control's text shows whole inside it: a label's or a check box's
-// on its line, an edit box's lines, a push button's caption as the button
-// lays it out.
-bool TextFits(HWND control);
 // The first top-level window of the class (null for any) that passes the test.
 HWND FindWindowWhere(const wchar_t* cls, const std::function<bool(HWND)>& which);
 DWORD ProcessOf(HWND hwnd);

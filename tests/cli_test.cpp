@@ -220,36 +220,27 @@ TEST(CommandLine, TwoCommandsAtOnceNeverInterleaveTheirSequences) {
 TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     StandIn box;
     TempDir program, notLibrary, otherWidth, incomplete, good;
+    const auto dll = [](const TempDir& dir) { return dir.File(L"AVR309.dll"); };
+    const std::wstring library = BinDir() + L"\\AVR309.dll";
     ASSERT_TRUE(
         CopyFileW((BinDir() + L"\\varnosklen-cli.exe").c_str(), program.File(L"varnosklen-cli.exe").c_str(), FALSE));
-    const std::wstring library = BinDir() + L"\\AVR309.dll";
-    ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), notLibrary.File(L"AVR309.dll").c_str(), FALSE));
-    ASSERT_TRUE(CopyAsOtherArchitecture(library, otherWidth.File(L"AVR309.dll")));
-    ASSERT_TRUE(CopyWithoutExport(library, incomplete.File(L"AVR309.dll"), "DoSetOutDataPort"));
-    ASSERT_TRUE(CopyFileW(library.c_str(), good.File(L"AVR309.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), dll(notLibrary).c_str(), FALSE));
+    ASSERT_TRUE(CopyAsOtherArchitecture(library, dll(otherWidth)));
+    ASSERT_TRUE(CopyWithoutExport(library, dll(incomplete), "DoSetOutDataPort"));
+    ASSERT_TRUE(CopyFileW(library.c_str(), dll(good).c_str(), FALSE));
     const std::string other = sizeof(void*) == 4 ? "64-bit" : "32-bit", own = sizeof(void*) == 4 ? "32-bit" : "64-bit";
+    const std::string cannot = other + " library, which a " + own + " program cannot load", whole = own + " library";
     struct Row {
         std::vector<const TempDir*> path;
         std::vector<std::string> said;  // of the PATH's places, after the program's, system and Windows folders
         std::string used, box;
-        DWORD code;
+        DWORD code = 0;
     };
+    const std::string found = Utf8(dll(good)), lacks = "none: " + Utf8(dll(incomplete)) + " lacks a function";
     const Row rows[] = {
-        {{&notLibrary, &otherWidth, &good},
-         {"present, but not a library", other + " library, which a " + own + " program cannot load", own + " library"},
-         Utf8(good.File(L"AVR309.dll")),
-         "present (status 0)",
-         0},
-        {{&incomplete, &good},
-         {own + " library without DoSetOutDataPort", own + " library"},
-         "none: " + Utf8(incomplete.File(L"AVR309.dll")) + " lacks a function",
-         "library-incomplete",
-         2},
-        {{&otherWidth},
-         {other + " library, which a " + own + " program cannot load"},
-         "none: no place has a library this program can load",
-         "library-" + other,
-         2},
+        {{&notLibrary, &otherWidth, &good}, {"present, but not a library", cannot, whole}, found, "present (status 0)"},
+        {{&incomplete, &good}, {own + " library without DoSetOutDataPort", whole}, lacks, "library-incomplete", 2},
+        {{&otherWidth}, {cannot}, "none: no place has a library this program can load", "library-" + other, 2},
     };
     for (const Row& row : rows) {
         std::wstring path = L"relative\\folder;\\\\server\\share";
@@ -259,13 +250,13 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
         EXPECT_EQ(doctor.Finish(), row.code);
         const std::vector<std::string> lines = Lines(doctor.out);
         ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 2) << doctor.out;
-        EXPECT_EQ(lines[1], "  1. program's folder: " + Utf8(program.File(L"AVR309.dll")) + ": absent");
+        EXPECT_EQ(lines[1], "  1. program's folder: " + Utf8(dll(program)) + ": absent");
         EXPECT_EQ(lines[4],
                   "  4. PATH: relative\\folder: not searched, not a full path (it would mean the current folder)");
         EXPECT_EQ(lines[5], "  5. PATH: \\\\server\\share: not searched, a network folder");
         for (size_t i = 0; i < row.path.size(); ++i)
-            EXPECT_EQ(lines[6 + i], "  " + std::to_string(6 + i) + ". PATH: " + Utf8(row.path[i]->File(L"AVR309.dll")) +
-                                        ": " + row.said[i]);
+            EXPECT_EQ(lines[6 + i],
+                      "  " + std::to_string(6 + i) + ". PATH: " + Utf8(dll(*row.path[i])) + ": " + row.said[i]);
         EXPECT_EQ(lines[lines.size() - 2], "Used: " + row.used);
         EXPECT_EQ(lines.back(), "The box: " + row.box);
     }

@@ -117,16 +117,8 @@ TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_STREQ(text, L"Κάντε κλίκ εδώ, για να επισκευτείτε τον δικτυακό μου τόπο.");
 }
 
-struct Placed {
-    std::vector<RECT> controls;
-    RECT client;
-    LONG fontHeight;
-    bool operator==(const Placed& o) const {
-        const auto same = [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; };
-        return std::equal(controls.begin(), controls.end(), o.controls.begin(), o.controls.end(), same) &&
-               same(client, o.client) && fontHeight == o.fontHeight;
-    }
-};
+// Where all lies: the client area's size, each control's rectangle, the font's height.
+using Placed = std::vector<LONG>;
 
 // Every control keeps its left and top in twips at the DPI; labels may grow
 // wider and the status box and button taller, the frame move down, so that
@@ -141,13 +133,14 @@ Placed CheckLayout(const Form1& form, int dpi) {
     const Row rows[] = {{form.Frame1, 120, 2160, 3495, 975},   {form.Label2, 480, 600, 1650, 195},
                         {form.Label1, 360, 240, 3015, 255},    {form.Text1, 120, 360, 3495, 765},
                         {form.Command1, 960, 1320, 1815, 615}, {form.Label3, 120, 120, 975, 195}};
-    Placed placed = {{}, ClientRect(form.Handle()), 0};
-    EXPECT_EQ(placed.client.right, px(3795));
+    const RECT client = ClientRect(form.Handle());
+    EXPECT_EQ(client.right, px(3795));
+    Placed placed = {client.right, client.bottom};
     for (const Row& row : rows) {
         SCOPED_TRACE(support::WindowText(row.control).c_str());
         HWND parent = GetParent(row.control);
         const RECT r = RectIn(row.control, parent), inParent = ClientRect(parent);
-        placed.controls.push_back(r);
+        placed.insert(placed.end(), {r.left, r.top, r.right, r.bottom});
         EXPECT_EQ(r.left, px(row.left));
         EXPECT_EQ(r.top, row.control == form.Frame1 ? std::max<int>(r.top, px(row.top)) : px(row.top));
         EXPECT_GE(r.right - r.left, px(row.width));
@@ -167,12 +160,10 @@ Placed CheckLayout(const Form1& form, int dpi) {
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Text1, WM_GETFONT, 0, 0)), sizeof font, &font);
     EXPECT_STREQ(font.lfFaceName, gui.lfFaceName);
     EXPECT_EQ(font.lfHeight, -MulDiv(8, dpi, 72));
-    placed.fontHeight = font.lfHeight;
+    placed.push_back(font.lfHeight);
     return placed;
 }
 
-// The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
-// another scale, the window lays itself out as a start there would.
 // Watches a window's font and icon being replaced: the one replaced must
 // still exist when its successor arrives.
 struct ReplacedWhileAlive {
@@ -201,6 +192,8 @@ struct ReplacedWhileAlive {
     }
 };
 
+// The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
+// another scale, the window lays itself out as a start there would.
 TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     const char* dpi = getenv("VARNOSKLEN_DPI");
     EXPECT_EQ(Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";

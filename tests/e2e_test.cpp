@@ -118,9 +118,7 @@ TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
                                             : otherDir.File(L"AVR309.dll"),
                     where == NetworkDrive ? shared : L""};
         ASSERT_TRUE(CopyFileW(ProgramPath().c_str(), exe.c_str(), FALSE));
-        if (where == NetworkDrive) {
-            ASSERT_TRUE(CreateDirectoryW(shared.c_str(), nullptr));
-        }
+        ASSERT_TRUE(where != NetworkDrive || CreateDirectoryW(shared.c_str(), nullptr));
         if (where == OtherWidth) {
             ASSERT_TRUE(support::CopyAsOtherArchitecture(LibraryPath(), installed.file));
         } else if (where != Nowhere) {

@@ -57,16 +57,14 @@ TEST_F(ResourcesTest, TheVersionRecordHasExactlyItsFiveStrings) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    const DWORD fields[] = {fixed->dwFileVersionMS,    fixed->dwFileVersionLS, fixed->dwProductVersionMS,
-                            fixed->dwProductVersionLS, fixed->dwFileFlags,     fixed->dwFileOS,
-                            fixed->dwFileType};
-    const DWORD want[] = {0x00010000, 0, 0x00010000, 0, 0, VOS__WINDOWS32, VFT_APP};
-    for (size_t i = 0; i < 7; ++i) EXPECT_EQ(fields[i], want[i]) << i;
+    EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  fixed->dwProductVersionLS, fixed->dwFileFlags, fixed->dwFileOS, fixed->dwFileType}),
+              std::vector<DWORD>({0x00010000, 0, 0x00010000, 0, 0, VOS__WINDOWS32, VFT_APP}));
     WORD* translation = nullptr;
     ASSERT_TRUE(
         VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-    EXPECT_EQ(translation[0], 0x409);
-    EXPECT_EQ(translation[1], 1200);
+    EXPECT_EQ(std::vector<WORD>(translation, translation + 2), std::vector<WORD>({0x409, 1200}))
+        << "US English, Unicode";
 }
 
 // The icon is the one generated from the pixel map.

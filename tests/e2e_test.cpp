@@ -15,9 +15,7 @@
 
 namespace {
 
-using support::Program;
-using support::TempDir;
-using support::WaitFor;
+using support::Program, support::TempDir, support::WaitFor;
 
 std::wstring ProgramPath() { return support::BinDir() + L"\\Varnosklen.exe"; }
 std::wstring LibraryPath() { return support::BinDir() + L"\\AVR309.dll"; }
@@ -49,12 +47,13 @@ protected:
     }
     bool ButtonEnabled() const { return IsWindowEnabled(program->Control(Form1::ID_COMMAND1)) != FALSE; }
     void Press() const { PostMessageW(program->Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0); }
-    int CountOf(standin::Op op, LONG since) const { return box.CountSince(since, op); }
-    // Waits until the box has had some calls more, so that anything the
-    // program still had to send would have come.
-    bool Settled() const {
-        const LONG mark = box.Mark();
-        return WaitFor([&] { return box.Mark() - mark >= 3; });
+    // Whether n sequences (three writes each) reach the box from the mark on,
+    // and no more by the time it has had some calls more.
+    bool Sequences(LONG mark, int n) const {
+        const auto writes = [&] { return box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT); };
+        if (!WaitFor([&] { return writes() >= 3 * n; }, 20000)) return false;
+        const LONG after = box.Mark();
+        return WaitFor([&] { return box.Mark() - after >= 3; }) && writes() == 3 * n;
     }
     bool Answers() const {
         DWORD_PTR result = 0;
@@ -248,9 +247,7 @@ TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
     for (UINT key : {VK_RETURN, VK_SPACE}) {
         const LONG mark = box.Mark();
         support::Key(button, key);
-        ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; })) << key;
-        ASSERT_TRUE(Settled());
-        EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), 3) << "one press per key";
+        EXPECT_TRUE(Sequences(mark, 1)) << "one press per key: " << key;
     }
     // Tab runs button, status box, link and round again; the labels are passed by.
     for (HWND next : {program->Control(Form1::ID_TEXT1),
@@ -277,8 +274,7 @@ TEST_F(EndToEnd, AHotkeySetInTheSettingsFromTheTrayWorksAtOnceAndAfterARestart) 
     const auto switchesOnce = [&](std::initializer_list<BYTE> keys) {
         const LONG mark = box.Mark();
         PressKeys(keys);
-        return WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 3; }) && Settled() &&
-               CountOf(standin::OP_SET_OUT_DATA_PORT, mark) == 3;
+        return Sequences(mark, 1);
     };
     EXPECT_TRUE(switchesOnce({VK_CONTROL, VK_MENU, 'U'})) << "the default hotkey";
     const WORD ctrlShiftK = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
@@ -320,9 +316,7 @@ TEST_F(EndToEnd, SlowCallsHoldTheWindowOnlyWhileTheyLastAndPressesAreNeverLost) 
     ASSERT_TRUE(WaitFor([&] { return box->callsInProgress > 0; }));
     Press();  // during the slow tick: handled once, after it
     box->delayMs = 0;
-    ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, 0) == 3; }, 20000));
-    ASSERT_TRUE(Settled()) << "the poll goes on";
-    EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, 0), 3) << "one press, one sequence";
+    EXPECT_TRUE(Sequences(0, 1)) << "one press, one sequence, and the poll goes on";
     EXPECT_TRUE(Shows(texts::ABSENT));
     EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::ABSENT; })) << "and painted so";
     EXPECT_TRUE(Answers());
@@ -333,9 +327,7 @@ TEST_F(EndToEnd, SlowCallsHoldTheWindowOnlyWhileTheyLastAndPressesAreNeverLost) 
     EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::PRESENT; })) << "and painted so";
     const LONG mark = box.Mark();
     for (int i = 0; i < 20; ++i) Press();
-    ASSERT_TRUE(WaitFor([&] { return CountOf(standin::OP_SET_OUT_DATA_PORT, mark) >= 60; }));
-    ASSERT_TRUE(Settled());
-    EXPECT_EQ(CountOf(standin::OP_SET_OUT_DATA_PORT, mark), 60) << "twenty presses, twenty sequences";
+    EXPECT_TRUE(Sequences(mark, 20)) << "twenty presses, twenty sequences";
     EXPECT_EQ(box->direction, 0) << "an even number of presses leaves bit 0 as it was";
 }
 

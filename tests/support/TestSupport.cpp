@@ -165,7 +165,16 @@ int StandIn::CountSince(LONG mark, uint32_t op) const {
     return n;
 }
 
-std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
+DWORD WaitForExit(HANDLE process, DWORD timeout_ms) {
+    WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeout_ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+// This process's environment with the entries ("NAME=value") put in or over
+// it, as CreateProcessW takes it.
+static std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     std::wstring block;
     wchar_t* env = GetEnvironmentStringsW();
     for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
@@ -181,13 +190,6 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     for (const auto& e : extra) block += e + L'\0';
     block += L'\0';
     return block;
-}
-
-DWORD WaitForExit(HANDLE process, DWORD timeout_ms) {
-    WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeout_ms);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process, &code);
-    return code;
 }
 
 Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env,

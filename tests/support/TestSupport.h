@@ -71,9 +71,6 @@ private:
     standin::Channel* channel_ = nullptr;
 };
 
-// This process's environment with the entries ("NAME=value") put in or over
-// it, as CreateProcessW takes it.
-std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra);
 // Waits for a process to end; its exit code, or STILL_ACTIVE.
 DWORD WaitForExit(HANDLE process, DWORD timeout_ms = 10000);
 

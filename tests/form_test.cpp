@@ -225,15 +225,11 @@ TEST_F(FormTest, TheSettingsDialogShowsEveryTextWholeAtEveryDpi) {
 }
 
 TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
-    struct Row {
-        COLORREF a, b;
-        double ratio;
-    };
-    const Row rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
-                        {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
-                        {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
-                        {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
-    for (const Row& row : rows) EXPECT_NEAR(contrast::Ratio(row.a, row.b), row.ratio, 0.01);
+    const std::tuple<COLORREF, COLORREF, double> rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
+                                                           {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
+                                                           {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
+                                                           {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
+    for (const auto& [a, b, ratio] : rows) EXPECT_NEAR(contrast::Ratio(a, b), ratio, 0.01);
 }
 
 // Whatever the scheme, every colour the window answers for a control's text
@@ -331,16 +327,13 @@ TEST_F(FormTest, ThePollShowsEachAnswerOfTheBox) {
 // A missing library is looked for at the first check, then every two seconds,
 // and at once when asked to.
 TEST(SearchSchedule, SearchesFirstThenEveryTwoSecondsOrAtOnceWhenAsked) {
-    struct Step {
-        ULONGLONG now;
-        bool soon, due;
-    };
-    const Step steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false}, {7000, false, true},
-                          {7100, true, true},  {7200, false, false}, {9200, false, true}};
+    const std::tuple<ULONGLONG, bool, bool> steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false},
+                                                       {7000, false, true}, {7100, true, true},   {7200, false, false},
+                                                       {9200, false, true}};
     device::SearchSchedule schedule;
-    for (const Step& step : steps) {
-        if (step.soon) schedule.SearchSoon();
-        EXPECT_EQ(schedule.Due(step.now), step.due) << step.now;
+    for (const auto& [now, soon, due] : steps) {
+        if (soon) schedule.SearchSoon();
+        EXPECT_EQ(schedule.Due(now), due) << now;
     }
 }
 

@@ -15,15 +15,11 @@
 
 namespace {
 
-using support::BinDir;
-using support::Program;
-using support::TempDir;
-using support::WaitFor;
+using support::BinDir, support::Program, support::ReadBytes, support::RegKeyExists, support::RegValue,
+    support::SetRegValue, support::TempDir, support::WaitFor, support::WriteBytes;
 
 constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnosklen";
 constexpr DWORD LIBRARY_REFUSED = 3;
-
-using support::ReadBytes, support::RegKeyExists, support::RegValue, support::SetRegValue, support::WriteBytes;
 
 bool IsFile(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -183,10 +179,7 @@ TEST_F(Setup, ALibraryIsRefusedUnlessItIsAWindowsLibraryForTheProgramsProcessor)
         return bytes;
     };
     const WORD otherBits = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
-    const struct {
-        const char* what;
-        std::string bytes;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"a text file", "AVR309 library, honestly\r\n"},
         {"the program itself", ReadBytes(BinDir() + L"\\Varnosklen.exe")},
         {"a library of the other bitness", headers(otherBits, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
@@ -194,11 +187,11 @@ TEST_F(Setup, ALibraryIsRefusedUnlessItIsAWindowsLibraryForTheProgramsProcessor)
         {"no file", ""},
     };
     TempDir files;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
         const std::wstring file = files.File(L"AVR309.dll");
         DeleteFileW(file.c_str());
-        if (!c.bytes.empty()) WriteBytes(file, c.bytes);
+        if (!bytes.empty()) WriteBytes(file, bytes);
         EXPECT_EQ(Install(L"/LIBRARY=\"" + file + L"\""), LIBRARY_REFUSED);
         EXPECT_FALSE(IsFile(dir));
         EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
@@ -240,45 +233,39 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
 // files and, unless asked, the settings stay.
 TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     enum Start { None, Ours, Another };
-    const struct {
-        const char* what;
-        Start start;
-        bool running, fileOfTheUser, removeSettings;
-    } cases[] = {
+    const std::tuple<const char*, Start, bool, bool, bool> cases[] = {
         {"started at logon and running", Ours, true, false, false},
         {"another copy started at logon", Another, false, false, false},
         {"a file of the user's in the folder", None, false, true, false},
         {"the settings ticked for removal", None, false, false, true},
     };
     const std::wstring another = L"\"C:\\Other\\Varnosklen\\Varnosklen.exe\" /tray";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(Install((c.start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
-        if (c.start == Another) SetRegValue(settings::RUN_KEY, settings::RUN_VALUE, another);
+    for (const auto& [what, start, running, fileOfTheUser, removeSettings] : cases) {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
+        if (start == Another) SetRegValue(settings::RUN_KEY, settings::RUN_VALUE, another);
         const BYTE enabled[12] = {2};
         RegSetKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled,
                         sizeof enabled);
         SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
-        if (c.fileOfTheUser) WriteBytes(File(L"notes.txt"), "mine");
+        if (fileOfTheUser) WriteBytes(File(L"notes.txt"), "mine");
         std::optional<Program> program;
-        if (c.running) program.emplace(Exe(), dir);
+        if (running) program.emplace(Exe(), dir);
 
-        ASSERT_EQ(Uninstall(c.removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
-        if (program) {
-            EXPECT_EQ(program->WaitForExit(), 0u) << "ended through its window";
-        }
+        ASSERT_EQ(Uninstall(removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
+        EXPECT_EQ(program ? program->WaitForExit() : 0u, 0u) << "ended through its window";
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe", L"AVR309.dll", L"Uninstall.exe",
                                     L"DIAVASE-README.txt", L"LICENSE.txt"})
             EXPECT_FALSE(IsFile(File(name))) << name;
-        EXPECT_EQ(IsFile(dir), c.fileOfTheUser);
-        EXPECT_EQ(IsFile(File(L"notes.txt")), c.fileOfTheUser);
+        EXPECT_EQ(IsFile(dir), fileOfTheUser);
+        EXPECT_EQ(IsFile(File(L"notes.txt")), fileOfTheUser);
         EXPECT_FALSE(IsFile(Shortcut()));
         EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
         EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE),
-                  c.start == Another ? std::optional(another) : std::nullopt);
-        EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), c.start == Another)
+                  start == Another ? std::optional(another) : std::nullopt);
+        EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), start == Another)
             << "its Task Manager mark";
-        EXPECT_EQ(RegKeyExists(settings::SETTINGS_KEY), !c.removeSettings);
+        EXPECT_EQ(RegKeyExists(settings::SETTINGS_KEY), !removeSettings);
         DeleteFileW(File(L"notes.txt").c_str());
         RemoveDirectoryW(dir.c_str());
         Forget();

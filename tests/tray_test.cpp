@@ -161,18 +161,15 @@ TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
 }
 
-// As a restarting Explorer does: the icon is lost, then "TaskbarCreated" comes.
-void AnnounceTaskbar(HWND hwnd, bool restarted) {
-    NOTIFYICONDATAW remove = {NOTIFYICONDATAW_V1_SIZE, hwnd};
-    ASSERT_TRUE(!restarted || Shell_NotifyIconW(NIM_DELETE, &remove));
-    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-}
-
+// As a restarting Explorer does: the icon is lost, then "TaskbarCreated" comes
+// (or that message alone).
 TEST_F(TrayTest, ANewTaskbarGetsTheIconBackWithItsTip) {
     for (bool hidden : {false, true}) {
         if (hidden) SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
         for (bool restarted : {true, false}) {
-            AnnounceTaskbar(form->Handle(), restarted);
+            NOTIFYICONDATAW remove = {NOTIFYICONDATAW_V1_SIZE, form->Handle()};
+            ASSERT_TRUE(!restarted || Shell_NotifyIconW(NIM_DELETE, &remove));
+            SendMessageW(form->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
             EXPECT_TRUE(support::IconExists(form->Handle())) << hidden << restarted;
             EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
         }
@@ -325,12 +322,7 @@ TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWrites
     // Task Manager's marks: enabled, disabled (with the time of it).
     const std::string unmarked, enabled("\2\0\0\0\0\0\0\0\0\0\0\0", 12),
         disabled("\3\0\0\0\x10\x2A\x7E\x5B\x33\x67\xDB\1", 12);
-    const struct {
-        std::wstring run;
-        std::string mark;
-        bool checked;
-        std::wstring runAfter;
-    } rows[] = {
+    const std::tuple<std::wstring, std::string, bool, std::wstring> rows[] = {
         {none, unmarked, false, mine},
         {mine, unmarked, true, none},
         {mine, enabled, true, none},
@@ -338,19 +330,19 @@ TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWrites
         {L"\"C:\\Elsewhere\\Varnosklen.exe\" /tray", unmarked, false, mine},
         {mine.substr(0, mine.size() - 6), unmarked, false, mine},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.run + L" " + std::to_wstring(row.mark.size()));
+    for (const auto& [run, mark, checked, runAfter] : rows) {
+        SCOPED_TRACE(run + L" " + std::to_wstring(mark.size()));
         RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE);
-        if (row.run != none) support::SetRegValue(RUN_KEY, RUN_VALUE, row.run);
-        if (!row.mark.empty())
-            RegSetKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE, REG_BINARY, row.mark.data(),
-                            DWORD(row.mark.size()));
+        if (run != none) support::SetRegValue(RUN_KEY, RUN_VALUE, run);
+        if (!mark.empty())
+            RegSetKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE, REG_BINARY, mark.data(),
+                            DWORD(mark.size()));
         SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(form->mnuTray), 0);
         const UINT state = GetMenuState(form->mnuTray, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, MF_BYCOMMAND);
-        EXPECT_EQ((state & MF_CHECKED) != 0, row.checked);
+        EXPECT_EQ((state & MF_CHECKED) != 0, checked);
         SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, 0);
-        EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).value_or(none), row.runAfter);
+        EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).value_or(none), runAfter);
         EXPECT_FALSE(support::RegValue(STARTUP_APPROVED_KEY, RUN_VALUE))
             << "no mark of Task Manager's left to stop or outlive the start";
     }
@@ -449,13 +441,8 @@ TEST(Notifier, OneNoticePerSettledChangeNoneAtStartOrForTheUsersOwnSwitch) {
 }
 
 TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensTheWindow) {
-    struct Row {
-        const char* name;
-        bool hidden, on, ownSwitch;
-        const wchar_t* notice;
-    };
     // Flapping and settling are the notifier's, in its own test.
-    const Row rows[] = {
+    const std::tuple<const char*, bool, bool, bool, const wchar_t*> rows[] = {
         {"the box leaves the bus", true, true, false, texts::NOTICE_LEFT_BUS},
         {"the user's own switch from the tray", true, true, true, nullptr},
         {"the window shown", false, true, false, nullptr},
@@ -465,31 +452,31 @@ TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensThe
         return support::WaitFor([&] { return StatusText() == status && form->NoticesSettled(); },
                                 Notifier::SETTLE_MS + 10000);
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, hidden, on, ownSwitch, notice] : rows) {
+        SCOPED_TRACE(name);
         box.Reset();
-        if (!row.on) support::SetRegValue(settings::SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, DWORD(0));
+        if (!on) support::SetRegValue(settings::SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, DWORD(0));
         Recreate();
         RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
         ASSERT_TRUE(settledOn(texts::PRESENT)) << "the state at start";
         HWND hwnd = form->Handle();
-        if (row.hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         ShellCalls shell;
-        if (row.ownSwitch)
+        if (ownSwitch)
             SendMessageW(hwnd, WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0);
         else
             box->onBus = 0;
         ASSERT_TRUE(settledOn(texts::ABSENT));
-        ASSERT_EQ(shell.notifications.size(), row.notice ? 1u : 0u);
+        ASSERT_EQ(shell.notifications.size(), notice ? 1u : 0u);
         for (const auto& call : shell.calls)
             EXPECT_EQ(Field(call.second, NATIVE_LAYOUT.uFlags), uint64_t(NIF_ICON)) << "the icon's own: its badge";
-        if (!row.notice) continue;
+        if (!notice) continue;
         const NOTIFYICONDATAW& shown = shell.notifications[0];
         EXPECT_EQ(shown.cbSize, DWORD(NOTIFYICONDATAW_V2_SIZE)) << "the record that carries a notification";
         EXPECT_EQ(shown.hWnd, hwnd);
         EXPECT_EQ(shown.uID, 0u) << "the program's one icon";
         EXPECT_EQ(shown.uFlags, UINT(NIF_INFO)) << "nothing of the icon changed";
-        EXPECT_STREQ(shown.szInfo, row.notice);
+        EXPECT_STREQ(shown.szInfo, notice);
         EXPECT_STREQ(shown.szInfoTitle, L"Varnosklen");
         EXPECT_EQ(shown.dwInfoFlags, DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
         SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, NIN_BALLOONUSERCLICK);

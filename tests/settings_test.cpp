@@ -14,9 +14,6 @@ using settings::RUN_KEY, settings::RUN_VALUE, settings::SETTINGS_KEY;
 constexpr WORD CTRL_ALT_U = MAKEWORD('U', HOTKEYF_CONTROL | HOTKEYF_ALT);
 constexpr WORD CTRL_SHIFT_K = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
 
-// A value as text: a string, a number, or "(none)".
-std::wstring Read(const wchar_t* key, const wchar_t* name) { return support::RegValue(key, name).value_or(L"(none)"); }
-
 // Whether the combination is held (by the window under test): nobody else
 // can register it.
 bool Held(const settings::Hotkey& hotkey) {
@@ -134,8 +131,9 @@ TEST_F(SettingsTest, ShowsWhatIsInForceAndOkSavesOnlyWhatChangedCancelOrClosingN
         if (row.toggleNotifications) Click(IDC_SETTINGS_NOTIFICATIONS);
         Click(row.close == Ok ? IDOK : IDCANCEL);
         EXPECT_FALSE(IsWindow(dialog));
-        EXPECT_EQ(Read(SETTINGS_KEY, settings::HOTKEY_VALUE), row.savedHotkey);
-        EXPECT_EQ(Read(SETTINGS_KEY, settings::NOTIFICATIONS_VALUE), row.savedNotifications);
+        EXPECT_EQ(support::RegValue(SETTINGS_KEY, settings::HOTKEY_VALUE).value_or(L"(none)"), row.savedHotkey);
+        EXPECT_EQ(support::RegValue(SETTINGS_KEY, settings::NOTIFICATIONS_VALUE).value_or(L"(none)"),
+                  row.savedNotifications);
         EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).has_value(), row.savedRun);
         EXPECT_EQ(ItemHotkey(), row.inForce) << "the tray menu follows at once";
         settings::Hotkey inForce = settings::NO_HOTKEY;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "support/TestSupport.h"
 #include "window/Form1.h"
@@ -25,8 +26,17 @@ protected:
     }
     virtual int ShowCommand() const { return SW_SHOWNORMAL; }
 
+    // The text and background colours a control is painted with, as its parent answers its colour message.
+    static std::pair<COLORREF, COLORREF> Colours(HWND parent, HWND control) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SetBkColor(dc, RGB(1, 2, 3));
+        SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+        const std::pair<COLORREF, COLORREF> colours = {GetTextColor(dc), GetBkColor(dc)};
+        DeleteDC(dc);
+        return colours;
+    }
     std::wstring StatusText() const { return support::WindowText(form->Text1); }
-    COLORREF StatusColour() const { return support::BackColour(form->Handle(), form->Text1); }
+    COLORREF StatusColour() const { return Colours(form->Handle(), form->Text1).second; }
     bool ButtonEnabled() const { return IsWindowEnabled(form->Command1) != FALSE; }
 
     support::StandIn box;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 
 #include "remote/Protocol.h"
 #include "support/TestSupport.h"
@@ -13,55 +12,11 @@ namespace {
 
 using namespace support;
 
-// A command with its output and errors through pipes; killed if still running at the end.
-class Command {
-public:
-    Command(const std::wstring& dir, const std::wstring& args, const std::vector<std::wstring>& env = {}) {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE writeEnds[2];
-        for (int i : {0, 1}) {
-            CreatePipe(&pipes_[i], &writeEnds[i], &inherit, 0);
-            SetHandleInformation(pipes_[i], HANDLE_FLAG_INHERIT, 0);
-        }
-        STARTUPINFOW startup = {sizeof startup};
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnds[0];
-        startup.hStdError = writeEnds[1];
-        const std::wstring exe = dir + (args[0] == L'/' ? L"\\Varnosklen.exe" : L"\\varnosklen-cli.exe");
-        std::wstring line = L"\"" + exe + L"\" " + args;
-        std::wstring block = EnvironmentBlock(env);
-        EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : block.data(),
-                                   dir.c_str(), &startup, &process));
-        for (HANDLE h : writeEnds) CloseHandle(h);
-    }
-    ~Command() {
-        if (!Read()) TerminateProcess(process.hProcess, 99);
-        for (HANDLE h : {pipes_[0], pipes_[1], process.hProcess, process.hThread}) CloseHandle(h);
-    }
-    // Takes in what has been written; true once the process has ended.
-    bool Read() {
-        const bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        char chunk[4096];
-        DWORD available = 0, got = 0;
-        for (int i : {0, 1}) {
-            while (pipes_[i] && PeekNamedPipe(pipes_[i], nullptr, 0, nullptr, &available, nullptr) && available &&
-                   ReadFile(pipes_[i], chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr))
-                (i ? err : out).append(chunk, got);
-        }
-        return ended;
-    }
-    DWORD Finish() {
-        DWORD code = STILL_ACTIVE;
-        WaitFor([&] { return Read() && GetExitCodeProcess(process.hProcess, &code); }, 30000);
-        return code;
-    }
-    void CloseOutput() { CloseHandle(std::exchange(pipes_[0], nullptr)); }
-    std::string out, err;
-    PROCESS_INFORMATION process = {};
-
-private:
-    HANDLE pipes_[2] = {};  // output, errors
+// A command with its output and errors through pipes.
+struct Command : Program {
+    Command(const std::wstring& dir, const std::wstring& args, const std::vector<std::wstring>& env = {})
+        : Program(dir + (args[0] == L'/' ? L"\\Varnosklen.exe" : L"\\varnosklen-cli.exe"), dir, env, false, args,
+                  true) {}
 };
 
 // On the bus (leaving it on the switch command, or staying), off it; the library missing or incomplete.
@@ -123,7 +78,7 @@ TEST(CommandLine, StatusAndSwitchWithAndWithoutTheProgramRunning) {
         EXPECT_EQ(command.out, *row.out ? row.out + std::string("\n") : "");
         int writes = 0, fromCommand = 0;
         for (const standin::CallRecord& call : box.CallsSince(mark)) {
-            fromCommand += call.processId == command.process.dwProcessId;
+            fromCommand += call.processId == command.Id();
             writes += call.op == standin::OP_SET_OUT_DATA_PORT;
             if (call.op != standin::OP_SET_OUT_DATA_PORT || !row.running) continue;
             EXPECT_EQ(call.processId, program->Id());
@@ -194,10 +149,7 @@ TEST(CommandLine, ABusyProgramIsNeverDrivenBesideNorLaterForAnAskerGone) {
         Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
         const LONG mark = box.Mark();
-        const auto count = [&](standin::Op op) {
-            const auto calls = box.CallsSince(mark);
-            return std::count_if(calls.begin(), calls.end(), [&](const auto& call) { return call.op == op; });
-        };
+        const auto count = [&](standin::Op op) { return box.CountSince(mark, op); };
         box->delayMs = 400;  // the press's ten calls take four seconds
         PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return count(standin::OP_GET_DATA_PORT_DIRECTION) > 0; }));
@@ -241,9 +193,7 @@ TEST(CommandLine, AnAnswerRefusedLeavesTheRequestUndoneAndOneTakenCarriesItOut) 
         remote::Request request = remote::MakeRequest(remote::Op::Switch, 7);
         COPYDATASTRUCT data = {remote::REQUEST_TAG, sizeof request, &request};
         EXPECT_EQ(SendMessageW(program.Window(), WM_COPYDATA, WPARAM(reply), LPARAM(&data)), LRESULT(taken));
-        int writes = 0;
-        for (const auto& call : box.CallsSince(mark)) writes += call.op == standin::OP_SET_OUT_DATA_PORT;
-        EXPECT_EQ(writes, taken ? 3 : 0);
+        EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), taken ? 3 : 0);
     }
     DestroyWindow(reply);
 }
@@ -270,59 +220,43 @@ TEST(CommandLine, TwoCommandsAtOnceNeverInterleaveTheirSequences) {
 TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     StandIn box;
     TempDir program, notLibrary, otherWidth, incomplete, good;
+    const auto dll = [](const TempDir& dir) { return dir.File(L"AVR309.dll"); };
+    const std::wstring library = BinDir() + L"\\AVR309.dll";
     ASSERT_TRUE(
         CopyFileW((BinDir() + L"\\varnosklen-cli.exe").c_str(), program.File(L"varnosklen-cli.exe").c_str(), FALSE));
-    const std::wstring library = BinDir() + L"\\AVR309.dll";
-    ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), notLibrary.File(L"AVR309.dll").c_str(), FALSE));
-    ASSERT_TRUE(support::CopyAsOtherArchitecture(library, otherWidth.File(L"AVR309.dll")));
-    ASSERT_TRUE(support::CopyWithoutExport(library, incomplete.File(L"AVR309.dll"), "DoSetOutDataPort"));
-    ASSERT_TRUE(CopyFileW(library.c_str(), good.File(L"AVR309.dll").c_str(), FALSE));
-    const auto utf8 = [](const std::wstring& text) {
-        std::string bytes(text.size() * 3 + 1, '\0');
-        bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), int(bytes.size()), 0, 0) - 1);
-        return bytes;
-    };
+    ASSERT_TRUE(CopyFileW((BinDir() + L"\\Varnosklen.exe").c_str(), dll(notLibrary).c_str(), FALSE));
+    ASSERT_TRUE(CopyAsOtherArchitecture(library, dll(otherWidth)));
+    ASSERT_TRUE(CopyWithoutExport(library, dll(incomplete), "DoSetOutDataPort"));
+    ASSERT_TRUE(CopyFileW(library.c_str(), dll(good).c_str(), FALSE));
     const std::string other = sizeof(void*) == 4 ? "64-bit" : "32-bit", own = sizeof(void*) == 4 ? "32-bit" : "64-bit";
+    const std::string cannot = other + " library, which a " + own + " program cannot load", whole = own + " library";
     struct Row {
         std::vector<const TempDir*> path;
         std::vector<std::string> said;  // of the PATH's places, after the program's, system and Windows folders
         std::string used, box;
-        DWORD code;
+        DWORD code = 0;
     };
+    const std::string found = Utf8(dll(good)), lacks = "none: " + Utf8(dll(incomplete)) + " lacks a function";
     const Row rows[] = {
-        {{&notLibrary, &otherWidth, &good},
-         {"present, but not a library", other + " library, which a " + own + " program cannot load", own + " library"},
-         utf8(good.File(L"AVR309.dll")),
-         "present (status 0)",
-         0},
-        {{&incomplete, &good},
-         {own + " library without DoSetOutDataPort", own + " library"},
-         "none: " + utf8(incomplete.File(L"AVR309.dll")) + " lacks a function",
-         "library-incomplete",
-         2},
-        {{&otherWidth},
-         {other + " library, which a " + own + " program cannot load"},
-         "none: no place has a library this program can load",
-         "library-" + other,
-         2},
+        {{&notLibrary, &otherWidth, &good}, {"present, but not a library", cannot, whole}, found, "present (status 0)"},
+        {{&incomplete, &good}, {own + " library without DoSetOutDataPort", whole}, lacks, "library-incomplete", 2},
+        {{&otherWidth}, {cannot}, "none: no place has a library this program can load", "library-" + other, 2},
     };
     for (const Row& row : rows) {
         std::wstring path = L"relative\\folder;\\\\server\\share";
         for (const TempDir* dir : row.path) path += L";" + dir->Path();
-        SCOPED_TRACE(utf8(path));
+        SCOPED_TRACE(Utf8(path));
         Command doctor(program.Path(), L"doctor", {L"PATH=" + path});
         EXPECT_EQ(doctor.Finish(), row.code);
-        std::vector<std::string> lines;
-        std::istringstream out(doctor.out);
-        for (std::string line; std::getline(out, line);) lines.push_back(line);
+        const std::vector<std::string> lines = Lines(doctor.out);
         ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 2) << doctor.out;
-        EXPECT_EQ(lines[1], "  1. program's folder: " + utf8(program.File(L"AVR309.dll")) + ": absent");
+        EXPECT_EQ(lines[1], "  1. program's folder: " + Utf8(dll(program)) + ": absent");
         EXPECT_EQ(lines[4],
                   "  4. PATH: relative\\folder: not searched, not a full path (it would mean the current folder)");
         EXPECT_EQ(lines[5], "  5. PATH: \\\\server\\share: not searched, a network folder");
         for (size_t i = 0; i < row.path.size(); ++i)
-            EXPECT_EQ(lines[6 + i], "  " + std::to_string(6 + i) + ". PATH: " + utf8(row.path[i]->File(L"AVR309.dll")) +
-                                        ": " + row.said[i]);
+            EXPECT_EQ(lines[6 + i],
+                      "  " + std::to_string(6 + i) + ". PATH: " + Utf8(dll(*row.path[i])) + ": " + row.said[i]);
         EXPECT_EQ(lines[lines.size() - 2], "Used: " + row.used);
         EXPECT_EQ(lines.back(), "The box: " + row.box);
     }

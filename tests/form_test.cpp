@@ -18,6 +18,75 @@ namespace {
 using standin::Channel;
 using FormTest = FormFixture;
 
+// The screen's DPI, as the tests' own process sees it.
+int Dpi() {
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+RECT ClientRect(HWND hwnd) {
+    RECT r = {};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+// The dark pixels a control paints inside its frame: its text.
+int Ink(HWND control) {
+    const RECT r = ClientRect(control);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    int ink = 0;
+    for (int y = 4; y < r.bottom - 4; ++y) {
+        for (int x = 4; x < r.right - 4; ++x) ink += GetGValue(GetPixel(dc, x, y)) < 128;
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+// Whether a control's text shows whole inside it: a label's or a check box's
+// on its line, an edit box's lines, a push button's caption as the button
+// lays it out.
+bool TextFits(HWND control) {
+    const RECT client = ClientRect(control);
+    wchar_t cls[32] = {}, text[1024] = {};
+    GetClassNameW(control, cls, 32);
+    GetWindowTextW(control, text, 1024);
+    const bool button = lstrcmpiW(cls, L"Button") == 0;
+    const bool checkBox = button && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if (button && !checkBox) {
+        // As much of the caption shows as when the button is far taller.
+        const int shown = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
+        const int whole = Ink(control);
+        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        return shown > 0 && shown == whole;
+    }
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SIZE line = {};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &line);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (lstrcmpiW(cls, L"Edit") == 0) {
+        RECT format = {};
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
+    }
+    // A check box's text follows its box and a small gap.
+    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
+    return line.cx + box <= client.right && line.cy <= client.bottom;
+}
+
 RECT RectIn(HWND control, HWND parent) {
     RECT r;
     GetWindowRect(control, &r);
@@ -36,21 +105,10 @@ TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_EQ(GetMenu(form->Handle()), nullptr) << "no menu bar";
     EXPECT_EQ(GetFocus(), form->Command1);
 
-    LOGFONTW gui = {}, used = {};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->Text1, WM_GETFONT, 0, 0)), sizeof used, &used);
-    EXPECT_STREQ(used.lfFaceName, gui.lfFaceName);
-    EXPECT_EQ(used.lfHeight, -MulDiv(8, support::Dpi(), 72));
-
-    // The link: blue, with its tool tip.
-    HDC dc = CreateCompatibleDC(nullptr);
-    SendMessageW(form->Frame1, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form->Label2));
-    EXPECT_EQ(GetTextColor(dc), colours::LINK);
-    DeleteDC(dc);
-    HWND tip = nullptr;
-    while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) &&
-           GetWindow(tip, GW_OWNER) != form->Handle()) {}
-    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(Colours(form->Frame1, form->Label2).first, colours::LINK) << "the link is blue";
+    const HWND tip =
+        support::FindWindowWhere(TOOLTIPS_CLASSW, [&](HWND w) { return GetWindow(w, GW_OWNER) == form->Handle(); });
+    ASSERT_NE(tip, nullptr) << "the link's tool tip";
     wchar_t text[256] = {};
     TTTOOLINFOW info = {TTTOOLINFOW_V2_SIZE};
     info.lpszText = text;
@@ -59,16 +117,8 @@ TEST_F(FormTest, StartsSearchingOnWhiteWithEveryTextInPlace) {
     EXPECT_STREQ(text, L"Κάντε κλίκ εδώ, για να επισκευτείτε τον δικτυακό μου τόπο.");
 }
 
-struct Placed {
-    std::vector<RECT> controls;
-    RECT client;
-    LONG fontHeight;
-    bool operator==(const Placed& o) const {
-        const auto same = [](const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; };
-        return std::equal(controls.begin(), controls.end(), o.controls.begin(), o.controls.end(), same) &&
-               same(client, o.client) && fontHeight == o.fontHeight;
-    }
-};
+// Where all lies: the client area's size, each control's rectangle, the font's height.
+using Placed = std::vector<LONG>;
 
 // Every control keeps its left and top in twips at the DPI; labels may grow
 // wider and the status box and button taller, the frame move down, so that
@@ -83,36 +133,37 @@ Placed CheckLayout(const Form1& form, int dpi) {
     const Row rows[] = {{form.Frame1, 120, 2160, 3495, 975},   {form.Label2, 480, 600, 1650, 195},
                         {form.Label1, 360, 240, 3015, 255},    {form.Text1, 120, 360, 3495, 765},
                         {form.Command1, 960, 1320, 1815, 615}, {form.Label3, 120, 120, 975, 195}};
-    Placed placed = {{}, support::ClientRect(form.Handle()), 0};
-    EXPECT_EQ(placed.client.right, px(3795));
+    const RECT client = ClientRect(form.Handle());
+    EXPECT_EQ(client.right, px(3795));
+    Placed placed = {client.right, client.bottom};
     for (const Row& row : rows) {
         SCOPED_TRACE(support::WindowText(row.control).c_str());
         HWND parent = GetParent(row.control);
-        const RECT r = RectIn(row.control, parent), inParent = support::ClientRect(parent);
-        placed.controls.push_back(r);
+        const RECT r = RectIn(row.control, parent), inParent = ClientRect(parent);
+        placed.insert(placed.end(), {r.left, r.top, r.right, r.bottom});
         EXPECT_EQ(r.left, px(row.left));
         EXPECT_EQ(r.top, row.control == form.Frame1 ? std::max<int>(r.top, px(row.top)) : px(row.top));
         EXPECT_GE(r.right - r.left, px(row.width));
         EXPECT_GE(r.bottom - r.top, px(row.height));
         EXPECT_TRUE(r.right <= inParent.right && r.bottom <= inParent.bottom) << "inside its parent";
-        EXPECT_TRUE(row.control == form.Text1 || row.control == form.Frame1 || support::TextFits(row.control));
+        EXPECT_TRUE(row.control == form.Text1 || row.control == form.Frame1 || TextFits(row.control));
     }
     EXPECT_LT(RectIn(form.Text1, form.Handle()).bottom, RectIn(form.Command1, form.Handle()).top);
     EXPECT_LT(RectIn(form.Command1, form.Handle()).bottom, RectIn(form.Frame1, form.Handle()).top);
     for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
                                 texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
         SetWindowTextW(form.Text1, text);
-        EXPECT_TRUE(support::TextFits(form.Text1)) << text;
+        EXPECT_TRUE(TextFits(form.Text1)) << text;
     }
-    LOGFONTW font = {};
+    LOGFONTW gui = {}, font = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Text1, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, gui.lfFaceName);
     EXPECT_EQ(font.lfHeight, -MulDiv(8, dpi, 72));
-    placed.fontHeight = font.lfHeight;
+    placed.push_back(font.lfHeight);
     return placed;
 }
 
-// The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
-// another scale, the window lays itself out as a start there would.
 // Watches a window's font and icon being replaced: the one replaced must
 // still exist when its successor arrives.
 struct ReplacedWhileAlive {
@@ -141,17 +192,19 @@ struct ReplacedWhileAlive {
     }
 };
 
+// The test command runs this at 96, 120 and 144 dpi. Moved to a monitor of
+// another scale, the window lays itself out as a start there would.
 TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     const char* dpi = getenv("VARNOSKLEN_DPI");
-    EXPECT_EQ(support::Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
-    const Placed start = CheckLayout(*form, support::Dpi());
+    EXPECT_EQ(Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
+    const Placed start = CheckLayout(*form, Dpi());
     ReplacedWhileAlive spy({form->Handle(), form->Text1, form->Command1, form->Label2});
-    for (int to : {96, 120, 144, support::Dpi()}) {
+    for (int to : {96, 120, 144, Dpi()}) {
         RECT suggested;
         GetWindowRect(form->Handle(), &suggested);
         SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
         const Placed moved = CheckLayout(*form, to);
-        EXPECT_TRUE(to != support::Dpi() || moved == start) << "as a start at " << to;
+        EXPECT_TRUE(to != Dpi() || moved == start) << "as a start at " << to;
     }
     EXPECT_GE(ReplacedWhileAlive::replaced, 4 * 5);
     EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";
@@ -162,25 +215,21 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
 TEST_F(FormTest, TheSettingsDialogShowsEveryTextWholeAtEveryDpi) {
     SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
     HWND dialog = form->SettingsDialogHandle();
-    const RECT client = support::ClientRect(dialog);
+    const RECT client = ClientRect(dialog);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         SCOPED_TRACE(support::WindowText(control).c_str());
         const RECT r = RectIn(control, dialog);
         EXPECT_TRUE(r.left > 0 && r.top > 0 && r.right < client.right && r.bottom < client.bottom) << "inside";
-        EXPECT_TRUE(support::TextFits(control));
+        EXPECT_TRUE(TextFits(control));
     }
 }
 
 TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
-    struct Row {
-        COLORREF a, b;
-        double ratio;
-    };
-    const Row rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
-                        {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
-                        {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
-                        {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
-    for (const Row& row : rows) EXPECT_NEAR(contrast::Ratio(row.a, row.b), row.ratio, 0.01);
+    const std::tuple<COLORREF, COLORREF, double> rows[] = {{RGB(0, 0, 0), RGB(255, 255, 255), 21.0},
+                                                           {RGB(255, 255, 255), RGB(255, 255, 255), 1.0},
+                                                           {RGB(0x76, 0x76, 0x76), RGB(255, 255, 255), 4.54},
+                                                           {RGB(255, 255, 255), RGB(0, 0, 255), 8.59}};
+    for (const auto& [a, b, ratio] : rows) EXPECT_NEAR(contrast::Ratio(a, b), ratio, 0.01);
 }
 
 // Whatever the scheme, every colour the window answers for a control's text
@@ -202,11 +251,9 @@ TEST_F(FormTest, EveryTextReadsInADarkHighContrastScheme) {
         for (int state = 0; state < 3; ++state) {
             if (state > 0) box->onBus = state == 1, form->Timer1_Timer();
             for (HWND control : {form->Text1, form->Label1, form->Label2, form->Label3, form->Frame1}) {
-                HDC dc = CreateCompatibleDC(nullptr);
-                SendMessageW(form->Handle(), WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
-                EXPECT_GE(contrast::Ratio(GetTextColor(dc), GetBkColor(dc)), 4.5)
-                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << GetTextColor(dc);
-                DeleteDC(dc);
+                const auto [text, back] = Colours(form->Handle(), control);
+                EXPECT_GE(contrast::Ratio(text, back), 4.5)
+                    << support::WindowText(control).c_str() << " " << state << " " << std::hex << text;
             }
         }
         UpdateWindow(form->Handle());
@@ -280,16 +327,13 @@ TEST_F(FormTest, ThePollShowsEachAnswerOfTheBox) {
 // A missing library is looked for at the first check, then every two seconds,
 // and at once when asked to.
 TEST(SearchSchedule, SearchesFirstThenEveryTwoSecondsOrAtOnceWhenAsked) {
-    struct Step {
-        ULONGLONG now;
-        bool soon, due;
-    };
-    const Step steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false}, {7000, false, true},
-                          {7100, true, true},  {7200, false, false}, {9200, false, true}};
+    const std::tuple<ULONGLONG, bool, bool> steps[] = {{5000, false, true}, {5100, false, false}, {6999, false, false},
+                                                       {7000, false, true}, {7100, true, true},   {7200, false, false},
+                                                       {9200, false, true}};
     device::SearchSchedule schedule;
-    for (const Step& step : steps) {
-        if (step.soon) schedule.SearchSoon();
-        EXPECT_EQ(schedule.Due(step.now), step.due) << step.now;
+    for (const auto& [now, soon, due] : steps) {
+        if (soon) schedule.SearchSoon();
+        EXPECT_EQ(schedule.Due(now), due) << now;
     }
 }
 
@@ -315,7 +359,7 @@ TEST(SearchSchedule, NetworkAndRelativeFoldersOfPathAreNeverSearched) {
 }
 
 // Another program's sequence holds the box: the poll leaves it alone until it
-// is done.
+// is done, then only probes.
 TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
     form->Timer1_Timer();
     ASSERT_EQ(StatusText(), texts::PRESENT);
@@ -335,18 +379,10 @@ TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
     other.join();
     form->Timer1_Timer();
     EXPECT_EQ(StatusText(), texts::ABSENT);
+    const auto calls = box.CallsSince(mark);
+    EXPECT_TRUE(calls.size() == 1 && calls[0].op == standin::OP_GET_OUT_DATA_PORT) << "a tick only probes";
     CloseHandle(held);
     CloseHandle(release);
-}
-
-TEST_F(FormTest, TheTimerPollsEvenWhileHiddenAndOnlyProbes) {
-    const LONG mark = box.Mark();
-    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::PRESENT; }));
-    ShowWindow(form->Handle(), SW_HIDE);
-    box->onBus = 0;
-    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == texts::ABSENT; }));
-    EXPECT_FALSE(ButtonEnabled());
-    for (const auto& call : box.CallsSince(mark)) EXPECT_EQ(call.op, standin::OP_GET_OUT_DATA_PORT);
 }
 
 // A press: the probe and three passes, whatever the box and its faults do,
@@ -360,39 +396,25 @@ TEST_F(FormTest, APressSendsTheTenCallsWhateverTheBoxDoes) {
         bool foundAtPress;
         LONG switches;
     };
+    const auto none = [](Channel&) {};
+    const auto vanished = [](Channel& c) { c.onBus = 0; };
+    const auto leavesMidSequence = [](Channel& c) { c.leaveBusAtCall = c.callCount + 5; };
+    const auto failedReads = [](Channel& c) {
+        c.failMask = 1 << standin::OP_GET_DATA_PORT_DIRECTION, c.failWritesByte = 1, c.failByte = 0x5A;
+    };
+    const auto allFailing = [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; };
+    const auto pumping = [](Channel& c) { c.pumpMs = 150; };
     const Row rows[] = {
-        {"from 0x00", 0x00, [](Channel&) {}, {0x02, 0x03, 0x01}, true, 1},
-        {"from 0x01", 0x01, [](Channel&) {}, {0x03, 0x02, 0x00}, true, 1},
-        {"from 0xF4", 0xF4, [](Channel&) {}, {0xF6, 0xF7, 0xF5}, true, 1},
-        {"from 0xFF", 0xFF, [](Channel&) {}, {0xFD, 0xFC, 0xFE}, true, 1},
-        {"vanished since the last tick", 0x00, [](Channel& c) { c.onBus = 0; }, {0x02, 0x03, 0x01}, false, 0},
-        {"leaving the bus mid-sequence",
-         0x00,
-         [](Channel& c) { c.leaveBusAtCall = c.callCount + 5; },
-         {0x02, 0x03, 0x01},
-         true,
-         0},
-        {"failed reads leaving 0x5A",
-         0x00,
-         [](Channel& c) {
-             c.failMask = 1 << standin::OP_GET_DATA_PORT_DIRECTION, c.failWritesByte = 1, c.failByte = 0x5A;
-         },
-         {0x58, 0x5B, 0x58},
-         true,
-         0},
-        {"every call failing with -1",
-         0x00,
-         [](Channel& c) { c.failMask = 0xF, c.failStatus = -1; },
-         {0x02, 0x03, 0x01},
-         true,
-         0},
+        {"from 0x00", 0x00, none, {0x02, 0x03, 0x01}, true, 1},
+        {"from 0x01", 0x01, none, {0x03, 0x02, 0x00}, true, 1},
+        {"from 0xF4", 0xF4, none, {0xF6, 0xF7, 0xF5}, true, 1},
+        {"from 0xFF", 0xFF, none, {0xFD, 0xFC, 0xFE}, true, 1},
+        {"vanished since the last tick", 0x00, vanished, {0x02, 0x03, 0x01}, false, 0},
+        {"leaving the bus mid-sequence", 0x00, leavesMidSequence, {0x02, 0x03, 0x01}, true, 0},
+        {"failed reads leaving 0x5A", 0x00, failedReads, {0x58, 0x5B, 0x58}, true, 0},
+        {"every call failing with -1", 0x00, allFailing, {0x02, 0x03, 0x01}, true, 0},
         // Last: it stops the window's timer.
-        {"a library running the window's messages",
-         0x00,
-         [](Channel& c) { c.pumpMs = 150; },
-         {0x02, 0x03, 0x01},
-         true,
-         1},
+        {"a library running the window's messages", 0x00, pumping, {0x02, 0x03, 0x01}, true, 1},
     };
     const uint32_t ops[] = {0, 1, 2, 3, 1, 2, 3, 1, 2, 3};
     for (const Row& row : rows) {

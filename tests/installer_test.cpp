@@ -5,8 +5,6 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "remote/Protocol.h"
@@ -17,43 +15,11 @@
 
 namespace {
 
-using support::BinDir;
-using support::Program;
-using support::TempDir;
-using support::WaitFor;
+using support::BinDir, support::Program, support::ReadBytes, support::RegKeyExists, support::RegValue,
+    support::SetRegValue, support::TempDir, support::WaitFor, support::WriteBytes;
 
 constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnosklen";
-constexpr wchar_t APPROVED_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 constexpr DWORD LIBRARY_REFUSED = 3;
-
-// A value as text: a string as it is, a number in decimal, other data as "".
-std::optional<std::wstring> Value(const wchar_t* key, const wchar_t* name) {
-    BYTE data[2048];
-    DWORD type = 0, size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, data, &size)) return std::nullopt;
-    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<DWORD*>(data));
-    return type == REG_SZ ? reinterpret_cast<wchar_t*>(data) : L"";
-}
-
-bool Exists(const wchar_t* key) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened)) return false;
-    RegCloseKey(opened);
-    return true;
-}
-
-void SetValue(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_SZ, data.c_str(), DWORD((data.size() + 1) * sizeof(wchar_t)));
-}
-
-std::string Bytes(const std::wstring& file) {
-    std::ifstream in(file.c_str(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void Write(const std::wstring& file, const std::string& bytes) {
-    std::ofstream(file.c_str(), std::ios::binary) << bytes;
-}
 
 bool IsFile(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -81,46 +47,32 @@ std::wstring ShortcutTarget() {
 // Runs the uninstaller to the end of its work and gives the exit code of
 // that work: it hands it to a copy of itself in the temporary folder, its
 // one child, and ends at once.
-DWORD RunUninstaller(std::wstring command) {
-    STARTUPINFOW startup = {sizeof startup};
-    PROCESS_INFORMATION launcher = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &launcher))
-        return ~0u;
-    const auto ended = [](HANDLE process) {
-        DWORD code = STILL_ACTIVE;
-        WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, 60000);
-        GetExitCodeProcess(process, &code);
-        return code;
-    };
-    DWORD code = ended(launcher.hProcess);
+DWORD RunUninstaller(const std::wstring& exe, const std::wstring& switches) {
+    Program launcher(exe, BinDir(), {}, false, L"/S " + switches);
+    DWORD code = launcher.WaitForExit(60000);
     // Its handle still open, the launcher's id is no one else's.
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = {sizeof entry};
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != launcher.dwProcessId) continue;
+        if (entry.th32ParentProcessID != launcher.Id()) continue;
         HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (copy) code = ended(copy);
-        if (copy) CloseHandle(copy);
+        if (copy) code = support::WaitForExit(copy, 60000), CloseHandle(copy);
     }
-    for (HANDLE h : {snapshot, launcher.hProcess, launcher.hThread}) CloseHandle(h);
+    CloseHandle(snapshot);
     return code;
 }
 
-// The window of the program running from this file, and its process.
-HWND RunningFrom(const std::wstring& exe, DWORD* process_id = nullptr) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, remote::WINDOW_CLASS, nullptr));) {
-        DWORD id = 0;
-        GetWindowThreadProcessId(w, &id);
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+// The window of the program running from this file.
+HWND RunningFrom(const std::wstring& exe) {
+    return support::FindWindowWhere(remote::WINDOW_CLASS, [&](HWND w) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, support::ProcessOf(w));
         wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
         const bool same =
             process && QueryFullProcessImageNameW(process, 0, image, &size) && !_wcsicmp(image, exe.c_str());
         if (process) CloseHandle(process);
-        if (same && process_id) *process_id = id;
-        if (same) return w;
-    }
-    return nullptr;
+        return same;
+    });
 }
 
 // Each case installs into a folder of its own; what setup writes outside it
@@ -139,7 +91,7 @@ protected:
         RegDeleteKeyW(HKEY_CURRENT_USER, ENTRY_KEY);
         RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::RUN_KEY, settings::RUN_VALUE);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, settings::RUN_VALUE);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE);
         DeleteFileW(Shortcut().c_str());
     }
     DWORD Install(const std::wstring& switches = L"", const std::vector<std::wstring>& env = {}) {
@@ -147,9 +99,7 @@ protected:
                       L"/S " + switches + L" /D=" + dir);
         return setup.WaitForExit(60000);
     }
-    DWORD Uninstall(const std::wstring& switches = L"") {
-        return RunUninstaller(L"\"" + dir + L"\\Uninstall.exe\" /S " + switches);
-    }
+    DWORD Uninstall(const std::wstring& switches = L"") { return RunUninstaller(File(L"Uninstall.exe"), switches); }
     std::wstring File(const wchar_t* name) const { return dir + L"\\" + name; }
     std::wstring Exe() const { return File(L"Varnosklen.exe"); }
     std::wstring RunCommand() const { return L"\"" + Exe() + L"\" /tray"; }
@@ -186,7 +136,7 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
         ASSERT_EQ(Install(switches, env), 0u);
 
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe"})
-            EXPECT_EQ(Bytes(File(name)), Bytes(BinDir() + L"\\" + name)) << name;
+            EXPECT_EQ(ReadBytes(File(name)), ReadBytes(BinDir() + L"\\" + name)) << name;
         for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt"})
             EXPECT_TRUE(IsFile(File(name))) << name;
         EXPECT_EQ(IsFile(File(L"AVR309.dll")), c.library != None);
@@ -204,9 +154,9 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
             {L"NoModify", L"1"},
             {L"NoRepair", L"1"},
         };
-        for (const auto& [name, expected] : entry) EXPECT_EQ(Value(ENTRY_KEY, name), expected) << name;
-        EXPECT_GE(std::stoul(Value(ENTRY_KEY, L"EstimatedSize").value_or(L"0")), Bytes(Exe()).size() / 1024);
-        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
+        for (const auto& [name, expected] : entry) EXPECT_EQ(RegValue(ENTRY_KEY, name), expected) << name;
+        EXPECT_GE(std::stoul(RegValue(ENTRY_KEY, L"EstimatedSize").value_or(L"0")), ReadBytes(Exe()).size() / 1024);
+        EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE),
                   c.startWithWindows ? std::optional(RunCommand()) : std::nullopt);
 
         Program program(Exe(), dir);
@@ -229,25 +179,22 @@ TEST_F(Setup, ALibraryIsRefusedUnlessItIsAWindowsLibraryForTheProgramsProcessor)
         return bytes;
     };
     const WORD otherBits = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
-    const struct {
-        const char* what;
-        std::string bytes;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"a text file", "AVR309 library, honestly\r\n"},
-        {"the program itself", Bytes(BinDir() + L"\\Varnosklen.exe")},
+        {"the program itself", ReadBytes(BinDir() + L"\\Varnosklen.exe")},
         {"a library of the other bitness", headers(otherBits, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
         {"a library for ARM64", headers(0xAA64, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
         {"no file", ""},
     };
     TempDir files;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
         const std::wstring file = files.File(L"AVR309.dll");
         DeleteFileW(file.c_str());
-        if (!c.bytes.empty()) Write(file, c.bytes);
+        if (!bytes.empty()) WriteBytes(file, bytes);
         EXPECT_EQ(Install(L"/LIBRARY=\"" + file + L"\""), LIBRARY_REFUSED);
         EXPECT_FALSE(IsFile(dir));
-        EXPECT_FALSE(Exists(ENTRY_KEY));
+        EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
     }
 }
 
@@ -257,23 +204,23 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
     for (const bool inTheTray : {false, true}) {
         SCOPED_TRACE(inTheTray ? "in the tray" : "shown");
         ASSERT_EQ(Install(L"/STARTWITHWINDOWS /LIBRARY=\"" + library + L"\""), 0u);
-        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
-        Write(File(L"varnosklen-cli.exe"), "an older command line");
+        SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        WriteBytes(File(L"varnosklen-cli.exe"), "an older command line");
         Program old(Exe(), dir, {}, true, inTheTray ? L"/tray" : L"");
         ASSERT_TRUE(WaitFor([&] { return Status(old.Window()) == texts::PRESENT; }));
         ASSERT_EQ(IsWindowVisible(old.Window()) != FALSE, !inTheTray);
 
         ASSERT_EQ(Install(), 0u);
         EXPECT_EQ(old.WaitForExit(), 0u) << "ended through its window";
-        DWORD id = 0;
         HWND window = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (window = RunningFrom(Exe(), &id)) != nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return (window = RunningFrom(Exe())) != nullptr; }));
+        const DWORD id = support::ProcessOf(window);
         EXPECT_NE(id, old.Id());
         EXPECT_TRUE(WaitFor([&] { return Status(window) == texts::PRESENT; })) << "its library kept";
         EXPECT_EQ(IsWindowVisible(window) != FALSE, !inTheTray);
-        EXPECT_EQ(Bytes(File(L"varnosklen-cli.exe")), Bytes(BinDir() + L"\\varnosklen-cli.exe"));
-        EXPECT_EQ(Value(settings::SETTINGS_KEY, settings::HOTKEY_VALUE), L"Ctrl+Shift+F9");
-        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
+        EXPECT_EQ(ReadBytes(File(L"varnosklen-cli.exe")), ReadBytes(BinDir() + L"\\varnosklen-cli.exe"));
+        EXPECT_EQ(RegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE), L"Ctrl+Shift+F9");
+        EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
 
         HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id);
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -286,43 +233,39 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
 // files and, unless asked, the settings stay.
 TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     enum Start { None, Ours, Another };
-    const struct {
-        const char* what;
-        Start start;
-        bool running, fileOfTheUser, removeSettings;
-    } cases[] = {
+    const std::tuple<const char*, Start, bool, bool, bool> cases[] = {
         {"started at logon and running", Ours, true, false, false},
         {"another copy started at logon", Another, false, false, false},
         {"a file of the user's in the folder", None, false, true, false},
         {"the settings ticked for removal", None, false, false, true},
     };
     const std::wstring another = L"\"C:\\Other\\Varnosklen\\Varnosklen.exe\" /tray";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(Install((c.start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
-        if (c.start == Another) SetValue(settings::RUN_KEY, settings::RUN_VALUE, another);
+    for (const auto& [what, start, running, fileOfTheUser, removeSettings] : cases) {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
+        if (start == Another) SetRegValue(settings::RUN_KEY, settings::RUN_VALUE, another);
         const BYTE enabled[12] = {2};
-        RegSetKeyValueW(HKEY_CURRENT_USER, APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled, sizeof enabled);
-        SetValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
-        if (c.fileOfTheUser) Write(File(L"notes.txt"), "mine");
+        RegSetKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled,
+                        sizeof enabled);
+        SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
+        if (fileOfTheUser) WriteBytes(File(L"notes.txt"), "mine");
         std::optional<Program> program;
-        if (c.running) program.emplace(Exe(), dir);
+        if (running) program.emplace(Exe(), dir);
 
-        ASSERT_EQ(Uninstall(c.removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
-        if (program) {
-            EXPECT_EQ(program->WaitForExit(), 0u) << "ended through its window";
-        }
+        ASSERT_EQ(Uninstall(removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
+        EXPECT_EQ(program ? program->WaitForExit() : 0u, 0u) << "ended through its window";
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe", L"AVR309.dll", L"Uninstall.exe",
                                     L"DIAVASE-README.txt", L"LICENSE.txt"})
             EXPECT_FALSE(IsFile(File(name))) << name;
-        EXPECT_EQ(IsFile(dir), c.fileOfTheUser);
-        EXPECT_EQ(IsFile(File(L"notes.txt")), c.fileOfTheUser);
+        EXPECT_EQ(IsFile(dir), fileOfTheUser);
+        EXPECT_EQ(IsFile(File(L"notes.txt")), fileOfTheUser);
         EXPECT_FALSE(IsFile(Shortcut()));
-        EXPECT_FALSE(Exists(ENTRY_KEY));
-        EXPECT_EQ(Value(settings::RUN_KEY, settings::RUN_VALUE),
-                  c.start == Another ? std::optional(another) : std::nullopt);
-        EXPECT_EQ(Value(APPROVED_KEY, settings::RUN_VALUE).has_value(), c.start == Another) << "its Task Manager mark";
-        EXPECT_EQ(Exists(settings::SETTINGS_KEY), !c.removeSettings);
+        EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
+        EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE),
+                  start == Another ? std::optional(another) : std::nullopt);
+        EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), start == Another)
+            << "its Task Manager mark";
+        EXPECT_EQ(RegKeyExists(settings::SETTINGS_KEY), !removeSettings);
         DeleteFileW(File(L"notes.txt").c_str());
         RemoveDirectoryW(dir.c_str());
         Forget();

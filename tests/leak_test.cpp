@@ -91,11 +91,7 @@ protected:
     // A registry of its own where the hotkey is off: this test runs beside
     // the others, which need the switch hotkey free.
     void SetUp() override {
-        HKEY settings = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VarnosklenLeakTest\\Software\\Varnosklen", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &settings, nullptr);
-        RegSetValueExW(settings, L"Hotkey", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
-        RegCloseKey(settings);
+        support::SetRegValue(L"Software\\VarnosklenLeakTest\\Software\\Varnosklen", L"Hotkey", L"");
         RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VarnosklenLeakTest", 0, KEY_ALL_ACCESS, &hive_);
         RegOverridePredefKey(HKEY_CURRENT_USER, hive_);
         APIStuff::ShellNotifyIcon = &AcceptIcon;

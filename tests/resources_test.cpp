@@ -57,27 +57,20 @@ TEST_F(ResourcesTest, TheVersionRecordHasExactlyItsFiveStrings) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    const DWORD fields[] = {fixed->dwFileVersionMS,    fixed->dwFileVersionLS, fixed->dwProductVersionMS,
-                            fixed->dwProductVersionLS, fixed->dwFileFlags,     fixed->dwFileOS,
-                            fixed->dwFileType};
-    const DWORD want[] = {0x00010000, 0, 0x00010000, 0, 0, VOS__WINDOWS32, VFT_APP};
-    for (size_t i = 0; i < 7; ++i) EXPECT_EQ(fields[i], want[i]) << i;
+    EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                  fixed->dwProductVersionLS, fixed->dwFileFlags, fixed->dwFileOS, fixed->dwFileType}),
+              std::vector<DWORD>({0x00010000, 0, 0x00010000, 0, 0, VOS__WINDOWS32, VFT_APP}));
     WORD* translation = nullptr;
     ASSERT_TRUE(
         VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-    EXPECT_EQ(translation[0], 0x409);
-    EXPECT_EQ(translation[1], 1200);
+    EXPECT_EQ(std::vector<WORD>(translation, translation + 2), std::vector<WORD>({0x409, 1200}))
+        << "US English, Unicode";
 }
 
 // The icon is the one generated from the pixel map.
 TEST_F(ResourcesTest, TheIconIsTheOneMadeFromItsPixelMap) {
-    HANDLE file = CreateFileW((support::BinDir() + L"\\..\\resources\\varnosklen.ico").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    std::vector<uint8_t> ico(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    ReadFile(file, ico.data(), DWORD(ico.size()), &read, nullptr);
-    CloseHandle(file);
+    const std::string file = support::ReadBytes(support::BinDir() + L"\\..\\resources\\varnosklen.ico");
+    const std::vector<uint8_t> ico(file.begin(), file.end());
     ASSERT_GT(ico.size(), 22u);
 
     const std::vector<uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_MAIN));

@@ -5,33 +5,14 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
 
 namespace {
 
-constexpr wchar_t KEY[] = L"Software\\Varnosklen";
-constexpr wchar_t RUN[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+using settings::RUN_KEY, settings::RUN_VALUE, settings::SETTINGS_KEY;
 constexpr WORD CTRL_ALT_U = MAKEWORD('U', HOTKEYF_CONTROL | HOTKEYF_ALT);
 constexpr WORD CTRL_SHIFT_K = MAKEWORD('K', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
-
-// A value as text: a string, a number, or "(none)".
-std::wstring Read(const wchar_t* key, const wchar_t* name) {
-    wchar_t text[1024] = {};
-    DWORD bytes = sizeof text, type = 0, number = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, text, &bytes) != ERROR_SUCCESS) return L"(none)";
-    std::memcpy(&number, text, sizeof number);
-    return type == REG_DWORD ? std::to_wstring(number) : text;
-}
-
-void Write(const wchar_t* name, DWORD type, const std::wstring& text, DWORD number) {
-    if (type == REG_DWORD)
-        RegSetKeyValueW(HKEY_CURRENT_USER, KEY, name, type, &number, sizeof number);
-    else
-        RegSetKeyValueW(HKEY_CURRENT_USER, KEY, name, type, text.c_str(), DWORD(text.size() * 2 + 2));
-}
 
 // Whether the combination is held (by the window under test): nobody else
 // can register it.
@@ -48,8 +29,8 @@ protected:
         Clear();
     }
     static void Clear() {
-        RegDeleteKeyW(HKEY_CURRENT_USER, KEY);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN, L"Varnosklen");
+        RegDeleteKeyW(HKEY_CURRENT_USER, SETTINGS_KEY);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
     }
     HWND Open() {
         SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
@@ -134,11 +115,11 @@ TEST_F(SettingsTest, ShowsWhatIsInForceAndOkSavesOnlyWhatChangedCancelOrClosingN
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Clear();
-        if (row.hotkey) Write(L"Hotkey", REG_SZ, row.hotkey, 0);
-        if (row.notifications != UNWRITTEN)
-            Write(L"Notifications", row.notifications == AS_TEXT ? REG_SZ : REG_DWORD, L"0", row.notifications);
-        if (row.run)
-            RegSetKeyValueW(HKEY_CURRENT_USER, RUN, L"Varnosklen", REG_SZ, mine.c_str(), DWORD(mine.size() * 2 + 2));
+        if (row.hotkey) support::SetRegValue(SETTINGS_KEY, settings::HOTKEY_VALUE, row.hotkey);
+        if (row.notifications == AS_TEXT) support::SetRegValue(SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, L"0");
+        if (row.notifications < AS_TEXT)
+            support::SetRegValue(SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, row.notifications);
+        if (row.run) support::SetRegValue(RUN_KEY, RUN_VALUE, mine);
         Recreate();
         HWND dialog = Open();
         EXPECT_EQ(Box(), row.shownBox) << "the hotkey in force";
@@ -150,9 +131,10 @@ TEST_F(SettingsTest, ShowsWhatIsInForceAndOkSavesOnlyWhatChangedCancelOrClosingN
         if (row.toggleNotifications) Click(IDC_SETTINGS_NOTIFICATIONS);
         Click(row.close == Ok ? IDOK : IDCANCEL);
         EXPECT_FALSE(IsWindow(dialog));
-        EXPECT_EQ(Read(KEY, L"Hotkey"), row.savedHotkey);
-        EXPECT_EQ(Read(KEY, L"Notifications"), row.savedNotifications);
-        EXPECT_EQ(Read(RUN, L"Varnosklen") != L"(none)", row.savedRun);
+        EXPECT_EQ(support::RegValue(SETTINGS_KEY, settings::HOTKEY_VALUE).value_or(L"(none)"), row.savedHotkey);
+        EXPECT_EQ(support::RegValue(SETTINGS_KEY, settings::NOTIFICATIONS_VALUE).value_or(L"(none)"),
+                  row.savedNotifications);
+        EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).has_value(), row.savedRun);
         EXPECT_EQ(ItemHotkey(), row.inForce) << "the tray menu follows at once";
         settings::Hotkey inForce = settings::NO_HOTKEY;
         ASSERT_TRUE(settings::ParseHotkey(row.inForce, inForce));
@@ -162,9 +144,8 @@ TEST_F(SettingsTest, ShowsWhatIsInForceAndOkSavesOnlyWhatChangedCancelOrClosingN
 }
 
 HWND MessageBoxOf(HWND owner) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
-        if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) return w;
-    return nullptr;
+    return support::FindWindowWhere(L"#32770",
+                                    [&](HWND w) { return GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w); });
 }
 
 TEST_F(SettingsTest, AHotkeyHeldElsewhereOrTakingTypingIsRefusedWithAMessageAndTheOldOneKept) {
@@ -196,7 +177,7 @@ TEST_F(SettingsTest, AHotkeyHeldElsewhereOrTakingTypingIsRefusedWithAMessageAndT
         EXPECT_EQ(said, message);
         EXPECT_TRUE(IsWindowVisible(dialog)) << "open, to choose again";
         EXPECT_EQ(GetFocus(), Item(IDC_SETTINGS_HOTKEY));
-        EXPECT_EQ(Read(KEY, L"Hotkey"), L"(none)");
+        EXPECT_FALSE(support::RegValue(SETTINGS_KEY, settings::HOTKEY_VALUE));
         EXPECT_EQ(ItemHotkey(), L"Ctrl+Alt+U");
         EXPECT_TRUE(Held(settings::DEFAULT_HOTKEY)) << "the old one stays";
     }

@@ -1,32 +1,11 @@
 // The shell launcher and the credits link, with a logging stand-in browser
 // registered for web addresses in the test prefix.
-#include <sstream>
-
 #include "FormFixture.h"
 #include "shell/Shell.h"
 
 namespace {
 
-std::vector<std::string> ReadLines(const std::wstring& file) {
-    std::vector<std::string> lines;
-    HANDLE h =
-        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return lines;
-    std::string content(65536, '\0');
-    DWORD read = 0;
-    ReadFile(h, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
-    CloseHandle(h);
-    content.resize(read);
-    std::istringstream in(content);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3 + 1, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), int(out.size()), nullptr, nullptr) - 1);
-    return out;
-}
+using support::Utf8;
 
 std::wstring Logger() { return support::BinDir() + L"\\url_logger.exe"; }
 
@@ -55,10 +34,10 @@ public:
         action();
         Shell::ShellOpen(Logger().c_str(), L"Open", L"sentinel", nullptr, SW_SHOWNORMAL);
         EXPECT_TRUE(support::WaitFor([&] {
-            const auto lines = ReadLines(log_);
+            const auto lines = support::Lines(support::ReadBytes(log_));
             return lines.size() >= 2 && std::find(lines.begin(), lines.end(), "sentinel\t1") != lines.end();
         }));
-        auto lines = ReadLines(log_);
+        auto lines = support::Lines(support::ReadBytes(log_));
         lines.erase(std::remove(lines.begin(), lines.end(), "sentinel\t1"), lines.end());
         DeleteFileW(log_.c_str());
         return lines;

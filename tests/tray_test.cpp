@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "settings/Settings.h"
 #include "tray/APIStuff.h"
 #include "tray/TrayIconRecord.h"
 #include "tray/TrayNotification.h"
@@ -141,25 +142,18 @@ struct ShellCalls {
     }
 };
 
-bool IconExists(HWND hwnd) {
-    NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, hwnd};
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
 using TrayTest = FormFixture;
 
 TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     HWND hwnd = form->Handle();
-    EXPECT_TRUE(IconExists(hwnd));
+    EXPECT_TRUE(support::IconExists(hwnd));
     EXPECT_EQ(APIStuff::TrayIconData.hIcon, reinterpret_cast<uintptr_t>(form->TrayIconHandle()));
-    const std::string tip = APIStuff::TrayIconData.szTip.data();
-    EXPECT_EQ(tip.size(), 59u);
-    EXPECT_EQ(tip,
+    EXPECT_EQ(std::string(APIStuff::TrayIconData.szTip.data()),
               "<Varnosklen>. \xCA\xDC\xED\xF4\xE5 \xEA\xEB\xDF\xEA \xE5\xE4\xFE, \xE3\xE9\xE1 "
               "\xE5\xEC\xF6\xDC\xED\xE9\xF3\xE7 \xF4\xEF\xF5 \xF0\xF1\xEF\xE3\xF1\xDC\xEC\xEC\xE1\xF4\xEF\xF2");
     ShellCalls shell;
     DestroyWindow(hwnd);
-    EXPECT_FALSE(IconExists(hwnd)) << "gone at once";
+    EXPECT_FALSE(support::IconExists(hwnd)) << "gone at once";
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].first, DWORD(NIM_DELETE));
     EXPECT_EQ(Field(shell.calls[0].second, NATIVE_LAYOUT.hWnd, NATIVE_LAYOUT.handleBytes), uintptr_t(hwnd))
@@ -167,19 +161,16 @@ TEST_F(TrayTest, TheIconWithItsTipLivesFromLoadToDestruction) {
     EXPECT_EQ(APIStuff::TrayForm, nullptr);
 }
 
-// As a restarting Explorer does: the icon is lost, then "TaskbarCreated" comes.
-void AnnounceTaskbar(HWND hwnd, bool restarted) {
-    NOTIFYICONDATAW remove = {NOTIFYICONDATAW_V1_SIZE, hwnd};
-    ASSERT_TRUE(!restarted || Shell_NotifyIconW(NIM_DELETE, &remove));
-    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-}
-
+// As a restarting Explorer does: the icon is lost, then "TaskbarCreated" comes
+// (or that message alone).
 TEST_F(TrayTest, ANewTaskbarGetsTheIconBackWithItsTip) {
     for (bool hidden : {false, true}) {
         if (hidden) SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
         for (bool restarted : {true, false}) {
-            AnnounceTaskbar(form->Handle(), restarted);
-            EXPECT_TRUE(IconExists(form->Handle())) << hidden << restarted;
+            NOTIFYICONDATAW remove = {NOTIFYICONDATAW_V1_SIZE, form->Handle()};
+            ASSERT_TRUE(!restarted || Shell_NotifyIconW(NIM_DELETE, &remove));
+            SendMessageW(form->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+            EXPECT_TRUE(support::IconExists(form->Handle())) << hidden << restarted;
             EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
         }
     }
@@ -207,7 +198,7 @@ struct PassedOn {
     }
 };
 
-enum class Start { Shown, Hidden, Minimised };
+enum Start { Shown, Hidden, Minimised };
 
 TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
     struct Row {
@@ -217,37 +208,32 @@ TEST_F(TrayTest, TheHookAnswersEachMessageInEachState) {
         LPARAM detail;  // wParam of WM_SYSCOMMAND, lParam of the tray message
         bool visible, iconic, restoreEnabled, minimiseEnabled, passedOn;
     };
-    const UINT tray = TRAY_CALLBACK_MESSAGE;
+    const UINT tray = TRAY_CALLBACK_MESSAGE, sys = WM_SYSCOMMAND;
     const Row rows[] = {
-        {"minimise hides, and its taskbar button", Start::Shown, WM_SYSCOMMAND, SC_MINIMIZE, false, false, true, false,
-         false},
-        {"a left click shows, menu left alone", Start::Hidden, tray, WM_LBUTTONUP, true, false, true, false, false},
-        {"a left click restores a minimised window", Start::Minimised, tray, WM_LBUTTONUP, true, false, true, true,
-         false},
-        {"restore shows a hidden window", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE, true, false, false, true, false},
-        {"restore of a shown window goes on", Start::Shown, WM_SYSCOMMAND, SC_RESTORE, true, false, true, true, true},
-        {"minimise from the caption's button (low bits set)", Start::Shown, WM_SYSCOMMAND, SC_MINIMIZE | 0x2, false,
-         false, true, false, false},
-        {"restore with low bits set", Start::Hidden, WM_SYSCOMMAND, SC_RESTORE | 0x2, true, false, false, true, false},
-        {"mouse move", Start::Shown, tray, WM_MOUSEMOVE, true, false, true, true, true},
-        {"left button down", Start::Shown, tray, WM_LBUTTONDOWN, true, false, true, true, true},
-        {"left double click", Start::Hidden, tray, WM_LBUTTONDBLCLK, false, false, true, false, true},
-        {"right button down", Start::Shown, tray, WM_RBUTTONDOWN, true, false, true, true, true},
-        {"middle button up", Start::Shown, tray, WM_MBUTTONUP, true, false, true, true, true},
-        {"left button up with high bits", Start::Hidden, tray, 0x10000 | WM_LBUTTONUP, false, false, true, false, true},
+        {"minimise hides, and its taskbar button", Shown, sys, SC_MINIMIZE, false, false, true, false, false},
+        {"a left click shows, menu left alone", Hidden, tray, WM_LBUTTONUP, true, false, true, false, false},
+        {"a left click restores a minimised window", Minimised, tray, WM_LBUTTONUP, true, false, true, true, false},
+        {"restore shows a hidden window", Hidden, sys, SC_RESTORE, true, false, false, true, false},
+        {"restore of a shown window goes on", Shown, sys, SC_RESTORE, true, false, true, true, true},
+        {"minimise from the caption (low bits set)", Shown, sys, SC_MINIMIZE | 0x2, false, false, true, false, false},
+        {"restore with low bits set", Hidden, sys, SC_RESTORE | 0x2, true, false, false, true, false},
+        {"mouse move", Shown, tray, WM_MOUSEMOVE, true, false, true, true, true},
+        {"left button down", Shown, tray, WM_LBUTTONDOWN, true, false, true, true, true},
+        {"left double click", Hidden, tray, WM_LBUTTONDBLCLK, false, false, true, false, true},
+        {"right button down", Shown, tray, WM_RBUTTONDOWN, true, false, true, true, true},
+        {"middle button up", Shown, tray, WM_MBUTTONUP, true, false, true, true, true},
+        {"left button up with high bits", Hidden, tray, 0x10000 | WM_LBUTTONUP, false, false, true, false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Recreate();
         HWND hwnd = form->Handle();
-        if (row.start == Start::Hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        if (row.start == Start::Minimised) form->mnuTrayMinimize_Click();
-        ASSERT_EQ(IsIconic(hwnd) != FALSE, row.start == Start::Minimised) << "minimised the ordinary way";
+        if (row.start == Hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (row.start == Minimised) form->mnuTrayMinimize_Click();
+        ASSERT_EQ(IsIconic(hwnd) != FALSE, row.start == Minimised) << "minimised the ordinary way";
         PassedOn spy;
-        if (row.msg == WM_SYSCOMMAND)
-            SendMessageW(hwnd, row.msg, row.detail, 0);
-        else
-            SendMessageW(hwnd, row.msg, 0, row.detail);
+        const bool command = row.msg == WM_SYSCOMMAND;
+        SendMessageW(hwnd, row.msg, command ? row.detail : 0, command ? 0 : row.detail);
         EXPECT_EQ(IsWindowVisible(hwnd) != FALSE, row.visible);
         EXPECT_EQ(IsIconic(hwnd) != FALSE, row.iconic);
         EXPECT_EQ(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE), row.restoreEnabled);
@@ -274,7 +260,7 @@ TEST_F(TrayTest, WithoutAnIconTheWindowStaysReachableUntilALaterTickAddsIt) {
     form->ShowInTray();  // started at logon before the taskbar: the same
     EXPECT_TRUE(IsWindowVisible(form->Handle()) && IsIconic(form->Handle()));
     APIStuff::ShellNotifyIcon = &APIStuff::CallShell;  // the taskbar is there now
-    EXPECT_TRUE(support::WaitFor([&] { return IconExists(form->Handle()); }, 8000));
+    EXPECT_TRUE(support::WaitFor([&] { return support::IconExists(form->Handle()); }, 8000));
     EXPECT_FALSE(IsWindowVisible(form->Handle())) << "minimised, it moves to the tray with the icon";
     EXPECT_EQ(APIStuff::TrayIconData.uFlags, tray::FLAGS_TIP) << "the tip was given again";
 }
@@ -314,19 +300,14 @@ TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
     wchar_t text[128] = {};
     for (const auto& [type, value, shown] : rows) {
         SCOPED_TRACE(testing::Message() << type << " \"" << value << "\"");
-        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
-        if (type != REG_NONE)
-            RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Hotkey", type, value.c_str(),
-                            DWORD(value.size() * 2 + 2));
+        RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
+        if (type != REG_NONE) support::SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, value, type);
         Recreate();
         GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_SWITCH, text, 128, MF_BYCOMMAND);
         EXPECT_EQ(text, texts::COMMAND1 + std::wstring(*shown ? L"\t" : L"") + shown);
-        HKEY key = nullptr;
-        EXPECT_TRUE(type != REG_NONE || RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Varnosklen", 0, KEY_READ, &key) ==
-                                            ERROR_FILE_NOT_FOUND)
-            << "defaults are not written";
+        EXPECT_TRUE(type != REG_NONE || !support::RegKeyExists(settings::SETTINGS_KEY)) << "defaults are not written";
     }
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+    RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
     form.reset();
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'U')) << "as another program holds it";
     Recreate();
@@ -336,18 +317,12 @@ TEST_F(TrayTest, TheHotkeySettingGivesTheHotkeyInForceWhichTheSwitchItemShows) {
 }
 
 TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWritesOrRemovesThem) {
-    const wchar_t* run = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    const wchar_t* approved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+    using settings::RUN_KEY, settings::RUN_VALUE, settings::STARTUP_APPROVED_KEY;
     const std::wstring mine = L"\"" + support::BinDir() + L"\\tray_test.exe\" /tray", none = L"(none)";
     // Task Manager's marks: enabled, disabled (with the time of it).
-    const std::vector<BYTE> unmarked, enabled = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-                                      disabled = {3, 0, 0, 0, 0x10, 0x2A, 0x7E, 0x5B, 0x33, 0x67, 0xDB, 0x01};
-    const struct {
-        std::wstring run;
-        std::vector<BYTE> mark;
-        bool checked;
-        std::wstring runAfter;
-    } rows[] = {
+    const std::string unmarked, enabled("\2\0\0\0\0\0\0\0\0\0\0\0", 12),
+        disabled("\3\0\0\0\x10\x2A\x7E\x5B\x33\x67\xDB\1", 12);
+    const std::tuple<std::wstring, std::string, bool, std::wstring> rows[] = {
         {none, unmarked, false, mine},
         {mine, unmarked, true, none},
         {mine, enabled, true, none},
@@ -355,40 +330,38 @@ TEST_F(TrayTest, StartWithWindowsIsCheckedFromTheRunValueAndTaskManagerAndWrites
         {L"\"C:\\Elsewhere\\Varnosklen.exe\" /tray", unmarked, false, mine},
         {mine.substr(0, mine.size() - 6), unmarked, false, mine},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.run + L" " + std::to_wstring(row.mark.size()));
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen");
-        if (row.run != none)
-            RegSetKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen", REG_SZ, row.run.c_str(),
-                            DWORD(row.run.size() * 2 + 2));
-        if (!row.mark.empty())
-            RegSetKeyValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", REG_BINARY, row.mark.data(),
-                            DWORD(row.mark.size()));
+    for (const auto& [run, mark, checked, runAfter] : rows) {
+        SCOPED_TRACE(run + L" " + std::to_wstring(mark.size()));
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE);
+        if (run != none) support::SetRegValue(RUN_KEY, RUN_VALUE, run);
+        if (!mark.empty())
+            RegSetKeyValueW(HKEY_CURRENT_USER, STARTUP_APPROVED_KEY, RUN_VALUE, REG_BINARY, mark.data(),
+                            DWORD(mark.size()));
         SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(form->mnuTray), 0);
         const UINT state = GetMenuState(form->mnuTray, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, MF_BYCOMMAND);
-        EXPECT_EQ((state & MF_CHECKED) != 0, row.checked);
+        EXPECT_EQ((state & MF_CHECKED) != 0, checked);
         SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_START_WITH_WINDOWS, 0);
-        wchar_t written[1024] = L"(none)";
-        DWORD bytes = sizeof written;
-        RegGetValueW(HKEY_CURRENT_USER, run, L"Varnosklen", RRF_RT_REG_SZ, nullptr, written, &bytes);
-        EXPECT_EQ(written, row.runAfter);
-        EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, approved, L"Varnosklen", RRF_RT_ANY, nullptr, nullptr, nullptr),
-                  ERROR_SUCCESS)
+        EXPECT_EQ(support::RegValue(RUN_KEY, RUN_VALUE).value_or(none), runAfter);
+        EXPECT_FALSE(support::RegValue(STARTUP_APPROVED_KEY, RUN_VALUE))
             << "no mark of Task Manager's left to stop or outlive the start";
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, run, L"Varnosklen");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RUN_KEY, RUN_VALUE);
 }
 
 HWND OpenPopup() {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32768", nullptr));)
-        if (IsWindowVisible(w)) return w;
-    return nullptr;
+    return support::FindWindowWhere(L"#32768", [](HWND w) { return IsWindowVisible(w) != FALSE; });
 }
 
-void Press(HWND popup, UINT key) {
-    PostMessageW(popup, WM_KEYDOWN, key, 0);
-    PostMessageW(popup, WM_KEYUP, key, 0xC0000000);
+std::vector<std::wstring> Items(HWND popup) {
+    std::vector<std::wstring> items;
+    const HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < GetMenuItemCount(shown); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(shown, i, text, 64, MF_BYPOSITION);
+        items.push_back(text);
+    }
+    return items;
 }
 
 // A right-button click on an item, as in the notification area; then Escape,
@@ -400,42 +373,29 @@ void RightClick(HWND popup, UINT item) {
     const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     PostMessageW(popup, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
     PostMessageW(popup, WM_RBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-    Press(popup, VK_ESCAPE);
+    support::Key(popup, VK_ESCAPE);
 }
 
-TEST_F(TrayTest, ARightClickPopsUpTheMenuAndPostsANullMessageAfter) {
-    std::vector<std::wstring> items;
-    support::WhenShown inside(OpenPopup, [&](HWND popup) {
-        HMENU shown = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-        for (int i = 0; i < GetMenuItemCount(shown); ++i) {
-            wchar_t text[64] = {};
-            GetMenuStringW(shown, i, text, 64, MF_BYPOSITION);
-            items.push_back(text);
-        }
-        EndMenu();
-    });
-    SendMessageW(form->Handle(), TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
-    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
-                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
-                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, form->Handle(), WM_NULL, WM_NULL, PM_REMOVE));
-}
-
+// The popup of a right click, its items, a null message posted after it.
 TEST_F(TrayTest, OpenRightClickedInThePopupShowsTheHiddenWindowAndExitChosenEndsIt) {
     HWND hwnd = form->Handle();
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    support::WhenShown open(OpenPopup, [](HWND popup) { RightClick(popup, 0); });
+    std::vector<std::wstring> items;
+    support::WhenShown open(OpenPopup, [&](HWND popup) { items = Items(popup), RightClick(popup, 0); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"Ανοιγμα του Varnosklen", L"",
+                                                L"Σύνδεση με το κοινό περιφεριακό USB\tCtrl+Alt+U",
+                                                L"Εκκίνηση μαζί με τα Windows", L"Ρυθμίσεις…", L"", L"Εξοδος"}));
     EXPECT_TRUE(IsWindowVisible(hwnd)) << "the handler ran before the popup call returned";
     EXPECT_FALSE(form->IsTrayItemEnabled(Form1::ID_MNU_TRAY_RESTORE));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, hwnd, WM_NULL, WM_NULL, PM_REMOVE)) << "a null message after the menu";
 
     // Up wraps to the last item.
-    support::WhenShown exit(OpenPopup, [](HWND popup) { Press(popup, VK_UP), Press(popup, VK_RETURN); });
+    support::WhenShown exit(OpenPopup, [](HWND popup) { support::Key(popup, VK_UP), support::Key(popup, VK_RETURN); });
     SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, WM_RBUTTONUP);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_FALSE(IconExists(hwnd));
-    MSG msg;
+    EXPECT_FALSE(support::IconExists(hwnd));
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE | PM_QS_POSTMESSAGE)) << "nothing posted";
 }
 
@@ -446,99 +406,77 @@ TEST(Notifier, OneNoticePerSettledChangeNoneAtStartOrForTheUsersOwnSwitch) {
     constexpr ULONGLONG S = Notifier::SETTLE_MS;
     constexpr auto P = device::DeviceState::Present, A = device::DeviceState::Absent,
                    M = device::DeviceState::LibraryMissing, I = device::DeviceState::LibraryIncomplete;
+    const wchar_t* BACK = texts::NOTICE_BACK_ON_BUS;
     struct Step {
         ULONGLONG at;
         device::DeviceState state;
-        bool ownSwitch;
-        const wchar_t* notice;
+        const wchar_t* notice = nullptr;
+        bool ownSwitch = false;
     };
-    // From the state at start, which settles without a word: a change; a box
-    // flapping, then stopping; the user's own switch; an own switch that
-    // changed nothing, then a change; the library going and coming back.
-    const Step steps[] = {{0, P, false, nullptr},
-                          {S, P, false, nullptr},
-                          {S + 100, A, false, nullptr},
-                          {2 * S + 100, A, false, texts::NOTICE_LEFT_BUS},
-                          {2 * S + 200, A, false, nullptr},
-                          {2 * S + 300, P, false, nullptr},
-                          {2 * S + 400, A, false, nullptr},
-                          {2 * S + 500, P, false, nullptr},
-                          {3 * S + 500, P, false, texts::NOTICE_BACK_ON_BUS},
-                          {10000, P, true, nullptr},
-                          {10100, A, false, nullptr},
-                          {10100 + S, A, false, nullptr},
-                          {20000, A, true, nullptr},
-                          {20000 + S, A, false, nullptr},
-                          {20100 + S, P, false, nullptr},
-                          {20100 + 2 * S, P, false, texts::NOTICE_BACK_ON_BUS},
-                          {30000, M, false, nullptr},
-                          {30000 + S, M, false, texts::NOTICE_LIBRARY_MISSING},
-                          {30100 + S, I, false, nullptr},
-                          {30100 + 2 * S, I, false, nullptr},
-                          {40000, A, false, nullptr},
-                          {40000 + S, A, false, texts::NOTICE_LIBRARY_BACK_ABSENT},
-                          {50000, I, false, nullptr},
-                          {50000 + S, I, false, texts::NOTICE_LIBRARY_INCOMPLETE},
-                          {60000, P, false, nullptr},
-                          {60000 + S, P, false, texts::NOTICE_LIBRARY_BACK_PRESENT}};
+    // One notifier through the whole timeline.
+    const std::pair<const char*, std::vector<Step>> timeline[] = {
+        {"the state at start settles without a word", {{0, P}, {S, P}}},
+        {"a change, once settled", {{S + 100, A}, {2 * S + 100, A, texts::NOTICE_LEFT_BUS}, {2 * S + 200, A}}},
+        {"flapping, then stopping", {{2 * S + 300, P}, {2 * S + 400, A}, {2 * S + 500, P}, {3 * S + 500, P, BACK}}},
+        {"flapping, then stopping where it was", {{3 * S + 600, A}, {3 * S + 700, P}, {4 * S + 700, P}}},
+        {"the user's own switch", {{10000, P, nullptr, true}, {10100, A}, {10100 + S, A}}},
+        {"an own switch that changed nothing, then a change",
+         {{20000, A, nullptr, true}, {20000 + S, A}, {20100 + S, P}, {20100 + 2 * S, P, BACK}}},
+        {"the library missing, then incomplete",
+         {{30000, M}, {30000 + S, M, texts::NOTICE_LIBRARY_MISSING}, {30100 + S, I}, {30100 + 2 * S, I}}},
+        {"the library back, the box absent", {{40000, A}, {40000 + S, A, texts::NOTICE_LIBRARY_BACK_ABSENT}}},
+        {"the library incomplete", {{50000, I}, {50000 + S, I, texts::NOTICE_LIBRARY_INCOMPLETE}}},
+        {"the library back, the box present", {{60000, P}, {60000 + S, P, texts::NOTICE_LIBRARY_BACK_PRESENT}}},
+    };
     Notifier notifier;
-    for (const Step& step : steps) {
-        if (step.ownSwitch) notifier.OwnSwitch(step.at);
-        const auto notice = notifier.Observe(step.state, step.at);
-        EXPECT_STREQ(notice ? notice->text : nullptr, step.notice) << step.at;
-        EXPECT_EQ(notice && notice->warning, notice && (step.state == M || step.state == I)) << step.at;
+    for (const auto& [name, steps] : timeline) {
+        SCOPED_TRACE(name);
+        for (const Step& step : steps) {
+            if (step.ownSwitch) notifier.OwnSwitch(step.at);
+            const auto notice = notifier.Observe(step.state, step.at);
+            EXPECT_STREQ(notice ? notice->text : nullptr, step.notice) << step.at;
+            EXPECT_EQ(notice && notice->warning, notice && (step.state == M || step.state == I)) << step.at;
+        }
     }
 }
 
 TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensTheWindow) {
-    enum class Change { Leaves, OwnSwitch, FlapsThenLeaves, FlapsThenStays };
-    struct Row {
-        const char* name;
-        bool hidden, on;
-        Change change;
-        const wchar_t* notice;
-    };
-    const Row rows[] = {
-        {"the box leaves the bus", true, true, Change::Leaves, texts::NOTICE_LEFT_BUS},
-        {"the user's own switch from the tray", true, true, Change::OwnSwitch, nullptr},
-        {"the window shown", false, true, Change::Leaves, nullptr},
-        {"notifications off", true, false, Change::Leaves, nullptr},
-        {"flapping, then off the bus", true, true, Change::FlapsThenLeaves, texts::NOTICE_LEFT_BUS},
-        {"flapping, then on the bus as before", true, true, Change::FlapsThenStays, nullptr},
+    // Flapping and settling are the notifier's, in its own test.
+    const std::tuple<const char*, bool, bool, bool, const wchar_t*> rows[] = {
+        {"the box leaves the bus", true, true, false, texts::NOTICE_LEFT_BUS},
+        {"the user's own switch from the tray", true, true, true, nullptr},
+        {"the window shown", false, true, false, nullptr},
+        {"notifications off", true, false, false, nullptr},
     };
     const auto settledOn = [&](const wchar_t* status) {
         return support::WaitFor([&] { return StatusText() == status && form->NoticesSettled(); },
                                 Notifier::SETTLE_MS + 10000);
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, hidden, on, ownSwitch, notice] : rows) {
+        SCOPED_TRACE(name);
         box.Reset();
-        const DWORD off = 0;
-        if (!row.on) RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", L"Notifications", REG_DWORD, &off, 4);
+        if (!on) support::SetRegValue(settings::SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, DWORD(0));
         Recreate();
-        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+        RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
         ASSERT_TRUE(settledOn(texts::PRESENT)) << "the state at start";
         HWND hwnd = form->Handle();
-        if (row.hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         ShellCalls shell;
-        if (row.change == Change::OwnSwitch) SendMessageW(hwnd, WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0);
-        for (int flip = 0; flip < 8 && row.change >= Change::FlapsThenLeaves; ++flip) {  // at every tick
-            box->onBus = !box->onBus;
-            const wchar_t* status = box->onBus ? texts::PRESENT : texts::ABSENT;
-            ASSERT_TRUE(support::WaitFor([&] { return StatusText() == status; }));
-        }
-        if (row.change == Change::Leaves || row.change == Change::FlapsThenLeaves) box->onBus = 0;
-        ASSERT_TRUE(settledOn(row.change == Change::FlapsThenStays ? texts::PRESENT : texts::ABSENT));
-        ASSERT_EQ(shell.notifications.size(), row.notice ? 1u : 0u);
+        if (ownSwitch)
+            SendMessageW(hwnd, WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0);
+        else
+            box->onBus = 0;
+        ASSERT_TRUE(settledOn(texts::ABSENT));
+        ASSERT_EQ(shell.notifications.size(), notice ? 1u : 0u);
         for (const auto& call : shell.calls)
             EXPECT_EQ(Field(call.second, NATIVE_LAYOUT.uFlags), uint64_t(NIF_ICON)) << "the icon's own: its badge";
-        if (!row.notice) continue;
+        if (!notice) continue;
         const NOTIFYICONDATAW& shown = shell.notifications[0];
         EXPECT_EQ(shown.cbSize, DWORD(NOTIFYICONDATAW_V2_SIZE)) << "the record that carries a notification";
         EXPECT_EQ(shown.hWnd, hwnd);
         EXPECT_EQ(shown.uID, 0u) << "the program's one icon";
         EXPECT_EQ(shown.uFlags, UINT(NIF_INFO)) << "nothing of the icon changed";
-        EXPECT_STREQ(shown.szInfo, row.notice);
+        EXPECT_STREQ(shown.szInfo, notice);
         EXPECT_STREQ(shown.szInfoTitle, L"Varnosklen");
         EXPECT_EQ(shown.dwInfoFlags, DWORD(NIIF_INFO | NIIF_RESPECT_QUIET_TIME));
         SendMessageW(hwnd, TRAY_CALLBACK_MESSAGE, 0, NIN_BALLOONUSERCLICK);

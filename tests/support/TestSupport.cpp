@@ -1,8 +1,8 @@
 #include "support/TestSupport.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 
+#include <sstream>
 #include <stdexcept>
 
 namespace support {
@@ -32,88 +32,41 @@ std::wstring WindowText(HWND hwnd) {
     return buffer;
 }
 
-int Dpi() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
+HWND FindWindowWhere(const wchar_t* cls, const std::function<bool(HWND)>& which) {
+    HWND w = nullptr;
+    while ((w = FindWindowExW(nullptr, w, cls, nullptr)) && !which(w)) {}
+    return w;
 }
 
-RECT ClientRect(HWND hwnd) {
-    RECT r = {};
-    GetClientRect(hwnd, &r);
-    return r;
+DWORD ProcessOf(HWND hwnd) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(hwnd, &id);
+    return id;
 }
 
-namespace {
-
-// The dark pixels a control paints inside its frame: its text.
-int Ink(HWND control) {
-    const RECT r = ClientRect(control);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-    int ink = 0;
-    for (int y = 4; y < r.bottom - 4; ++y) {
-        for (int x = 4; x < r.right - 4; ++x) ink += GetGValue(GetPixel(dc, x, y)) < 128;
-    }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return ink;
+void Key(HWND target, UINT key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
 }
 
-}  // namespace
-
-bool TextFits(HWND control) {
-    const RECT client = ClientRect(control);
-    wchar_t cls[32] = {}, text[1024] = {};
-    GetClassNameW(control, cls, 32);
-    GetWindowTextW(control, text, 1024);
-    const bool button = lstrcmpiW(cls, L"Button") == 0;
-    const bool checkBox = button && (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-    if (button && !checkBox) {
-        // As much of the caption shows as when the button is far taller.
-        const int shown = Ink(control);
-        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom * 3, SWP_NOMOVE | SWP_NOZORDER);
-        const int whole = Ink(control);
-        SetWindowPos(control, nullptr, 0, 0, client.right, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
-        return shown > 0 && shown == whole;
-    }
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SIZE line = {};
-    GetTextExtentPoint32W(dc, text, lstrlenW(text), &line);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    if (lstrcmpiW(cls, L"Edit") == 0) {
-        RECT format = {};
-        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-        return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
-    }
-    // A check box's text follows its box and a small gap.
-    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
-    return line.cx + box <= client.right && line.cy <= client.bottom;
+bool IconExists(HWND hwnd) {
+    NOTIFYICONDATAW probe = {NOTIFYICONDATAW_V1_SIZE, hwnd};
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
-namespace {
-
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes(GetFileSize(file, nullptr), '\0');
     DWORD got = 0;
     ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
     CloseHandle(file);
+    bytes.resize(got);
     return bytes;
 }
 
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD wrote = 0;
     const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), DWORD(bytes.size()), &wrote, nullptr);
@@ -121,10 +74,44 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
     return ok && wrote == bytes.size();
 }
 
-}  // namespace
+std::string Utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 3 + 1, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), int(bytes.size()), 0, 0) - 1);
+    return bytes;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::optional<std::wstring> RegValue(const wchar_t* key, const wchar_t* name) {
+    BYTE data[2048] = {};
+    DWORD type = 0, size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, data, &size)) return std::nullopt;
+    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<DWORD*>(data));
+    return type == REG_SZ ? reinterpret_cast<wchar_t*>(data) : L"";
+}
+
+void SetRegValue(const wchar_t* key, const wchar_t* name, const std::wstring& text, DWORD type) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetRegValue(const wchar_t* key, const wchar_t* name, DWORD number) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &number, sizeof number);
+}
+
+bool RegKeyExists(const wchar_t* key) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened)) return false;
+    RegCloseKey(opened);
+    return true;
+}
 
 bool CopyAsOtherArchitecture(const std::wstring& from, const std::wstring& to) {
-    std::string bytes = ReadAll(from);
+    std::string bytes = ReadBytes(from);
     if (bytes.size() < 0x40) return false;
     const uint32_t pe = *reinterpret_cast<const uint32_t*>(&bytes[0x3C]);
     if (pe + 26 > bytes.size()) return false;
@@ -132,21 +119,16 @@ bool CopyAsOtherArchitecture(const std::wstring& from, const std::wstring& to) {
     const uint16_t machine = x86 ? 0x8664 : 0x014C, magic = x86 ? 0x20B : 0x10B;
     memcpy(&bytes[pe + 4], &machine, 2);
     memcpy(&bytes[pe + 24], &magic, 2);
-    return WriteAll(to, bytes);
+    return WriteBytes(to, bytes);
 }
 
 bool CopyWithoutExport(const std::wstring& from, const std::wstring& to, const char* function) {
-    std::string bytes = ReadAll(from);
+    std::string bytes = ReadBytes(from);
     const std::string name = std::string(function) + '\0';
     int renamed = 0;
     for (size_t at = 0; (at = bytes.find(name, at)) != std::string::npos; at += name.size(), ++renamed)
         bytes[at + name.size() - 2] = '_';
-    return renamed > 0 && WriteAll(to, bytes);
-}
-
-std::wstring NetworkDrive() {
-    if (GetDriveTypeW(L"N:\\") != DRIVE_REMOTE) return {};
-    return L"N:\\";
+    return renamed > 0 && WriteBytes(to, bytes);
 }
 
 std::wstring BinDir() {
@@ -154,24 +136,6 @@ std::wstring BinDir() {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir = path;
     return dir.substr(0, dir.find_last_of(L"\\/"));
-}
-
-COLORREF BackColour(HWND parent, HWND control) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    SetBkColor(dc, RGB(1, 2, 3));
-    SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
-    COLORREF colour = GetBkColor(dc);
-    DeleteDC(dc);
-    return colour;
-}
-
-COLORREF ScreenColour(HWND control) {
-    POINT corner = {2, 2};
-    ClientToScreen(control, &corner);
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, corner.x, corner.y);
-    ReleaseDC(nullptr, screen);
-    return colour;
 }
 
 StandIn::StandIn() {
@@ -195,28 +159,22 @@ std::vector<standin::CallRecord> StandIn::CallsSince(LONG mark) const {
     return calls;
 }
 
-namespace {
-
-struct FindData {
-    DWORD processId;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lParam) {
-    auto* data = reinterpret_cast<FindData*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == data->processId && GetWindow(hwnd, GW_OWNER) == nullptr && WindowText(hwnd) == data->caption) {
-        data->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+int StandIn::CountSince(LONG mark, uint32_t op) const {
+    int n = 0;
+    for (const auto& call : CallsSince(mark)) n += call.op == op;
+    return n;
 }
 
-}  // namespace
+DWORD WaitForExit(HANDLE process, DWORD timeout_ms) {
+    WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeout_ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
 
-std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
+// This process's environment with the entries ("NAME=value") put in or over
+// it, as CreateProcessW takes it.
+static std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     std::wstring block;
     wchar_t* env = GetEnvironmentStringsW();
     for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
@@ -234,28 +192,29 @@ std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
     return block;
 }
 
-HWND FindProcessWindow(DWORD process_id, const wchar_t* caption) {
-    FindData data = {process_id, caption, nullptr};
-    EnumWindows(FindWindowOfProcess, reinterpret_cast<LPARAM>(&data));
-    return data.found;
-}
-
 Program::Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env,
-                 bool wait_for_window, const std::wstring& arguments) {
+                 bool wait_for_window, const std::wstring& arguments, bool output) {
     STARTUPINFOW startup = {sizeof startup};
+    HANDLE writeEnds[2] = {};
+    for (int i = 0; output && i < 2; ++i) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        CreatePipe(&pipes_[i], &writeEnds[i], &inherit, 0);
+        SetHandleInformation(pipes_[i], HANDLE_FLAG_INHERIT, 0);
+    }
+    startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = writeEnds[0], startup.hStdError = writeEnds[1];
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     std::wstring env = EnvironmentBlock(extra_env);
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
-                        working_dir.c_str(), &startup, &process_)) {
-        throw std::runtime_error("cannot start the program");
-    }
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (output ? CREATE_NO_WINDOW : 0);
+    const bool started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, output, flags, env.data(),
+                                        working_dir.c_str(), &startup, &process_);
+    for (HANDLE h : writeEnds) CloseHandle(h);
+    if (!started) throw std::runtime_error("cannot start the program");
     if (!wait_for_window) return;
-    WaitFor(
-        [&] {
-            window_ = FindProcessWindow(process_.dwProcessId, L"Varnosklen v1.0 ");
-            return window_ != nullptr;
-        },
-        20000);
+    const auto mine = [&](HWND w) {
+        return ProcessOf(w) == process_.dwProcessId && !GetWindow(w, GW_OWNER) && WindowText(w) == L"Varnosklen v1.0 ";
+    };
+    WaitFor([&] { return (window_ = FindWindowWhere(nullptr, mine)) != nullptr; }, 20000);
 }
 
 Program::~Program() {
@@ -263,15 +222,24 @@ Program::~Program() {
         if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
         if (WaitForExit(5000) == STILL_ACTIVE) TerminateProcess(process_.hProcess, 99);
     }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
+    for (HANDLE h : {pipes_[0], pipes_[1], process_.hProcess, process_.hThread}) CloseHandle(h);
 }
 
-DWORD Program::WaitForExit(DWORD timeout_ms) {
-    WaitFor([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeout_ms);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
+bool Program::Read() {
+    const bool ended = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+    char chunk[4096];
+    DWORD available = 0, got = 0;
+    for (int i : {0, 1}) {
+        while (pipes_[i] && PeekNamedPipe(pipes_[i], nullptr, 0, nullptr, &available, nullptr) && available &&
+               ReadFile(pipes_[i], chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr))
+            (i ? err : out).append(chunk, got);
+    }
+    return ended;
+}
+
+DWORD Program::Finish(DWORD timeout_ms) {
+    WaitFor([&] { return Read(); }, timeout_ms);
+    return WaitForExit(0);
 }
 
 namespace {

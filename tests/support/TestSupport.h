@@ -1,11 +1,14 @@
 // Helpers for tests that drive real windows under Wine: waiting on a
-// condition with a deadline, reading controls, and the stand-in box.
+// condition with a deadline, windows, processes, files, the registry and the
+// stand-in box.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin/channel.h"
@@ -18,32 +21,35 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000);
 void PumpMessages();
 
 std::wstring WindowText(HWND hwnd);
-// The screen's DPI, as the tests' own process sees it.
-int Dpi();
-RECT ClientRect(HWND hwnd);
-// Whether a control's text shows whole inside it: a label's or a check box's
-// on its line, an edit box's lines, a push button's caption as the button
-// lays it out.
-bool TextFits(HWND control);
+// The first top-level window of the class (null for any) that passes the test.
+HWND FindWindowWhere(const wchar_t* cls, const std::function<bool(HWND)>& which);
+DWORD ProcessOf(HWND hwnd);
+// A key pressed and let go, posted to the window.
+void Key(HWND target, UINT key);
+// Whether the notification area holds the icon of the window.
+bool IconExists(HWND hwnd);
+
 // The folder of the running test executable, where the program and the
 // stand-in library are built.
 std::wstring BinDir();
+std::string ReadBytes(const std::wstring& path);  // empty when unreadable
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string Utf8(const std::wstring& text);
+std::vector<std::string> Lines(const std::string& text);
+
+// Values under HKEY_CURRENT_USER. Read as text: a string as it is, a number
+// in decimal, other data as ""; none when absent. Written as text of the type
+// given, or as a number.
+std::optional<std::wstring> RegValue(const wchar_t* key, const wchar_t* name);
+void SetRegValue(const wchar_t* key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
+void SetRegValue(const wchar_t* key, const wchar_t* name, DWORD number);
+bool RegKeyExists(const wchar_t* key);
 
 // Copies of a library that no process of ours can use: one marked as built
 // for the other width than this process's, and one whose export of the
 // function is renamed away. Both keep their name, AVR309.dll, where written.
 bool CopyAsOtherArchitecture(const std::wstring& from, const std::wstring& to);
 bool CopyWithoutExport(const std::wstring& from, const std::wstring& to, const char* function);
-// The root of the prefix's network drive (N:, which scripts/lib.sh makes),
-// or empty when the prefix has none.
-std::wstring NetworkDrive();
-
-// The background colour a control is painted with, as its parent answers the
-// control's colour message.
-COLORREF BackColour(HWND parent, HWND control);
-// The colour on screen just inside a control's top-left corner, where a
-// centred text never reaches: works for windows of other processes too.
-COLORREF ScreenColour(HWND control);
 
 // The stand-in box of this test (named by AVR309_STANDIN).
 class StandIn {
@@ -58,41 +64,46 @@ public:
     void Reset();  // the box on the bus, no faults, no calls recorded
     LONG Mark() const { return channel_->callCount; }
     std::vector<standin::CallRecord> CallsSince(LONG mark) const;
+    int CountSince(LONG mark, uint32_t op) const;  // the calls of one operation
 
 private:
     HANDLE mapping_ = nullptr;
     standin::Channel* channel_ = nullptr;
 };
 
-// This process's environment with the entries ("NAME=value") put in or over
-// it, as CreateProcessW takes it.
-std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra);
+// Waits for a process to end; its exit code, or STILL_ACTIVE.
+DWORD WaitForExit(HANDLE process, DWORD timeout_ms = 10000);
 
-// A process of the real program, ended (if still running) on destruction.
+// A process of the real program or its command line, ended (if still
+// running) on destruction.
 class Program {
 public:
     // Starts exe in working_dir with the environment of this test plus extra
-    // (entries "NAME=value") and the arguments; waits for its window unless told not to.
+    // (entries "NAME=value") and the arguments; waits for its window unless
+    // told not to. With output: no console, and its output and errors taken
+    // through pipes into out and err.
     Program(const std::wstring& exe, const std::wstring& working_dir, const std::vector<std::wstring>& extra_env = {},
-            bool wait_for_window = true, const std::wstring& arguments = L"");
+            bool wait_for_window = true, const std::wstring& arguments = L"", bool output = false);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     HWND Window() const { return window_; }
-    HANDLE Process() const { return process_.hProcess; }
     DWORD Id() const { return process_.dwProcessId; }
     HWND Control(UINT id) const { return GetDlgItem(window_, static_cast<int>(id)); }
-    // Waits for the process to end; its exit code, or STILL_ACTIVE.
-    DWORD WaitForExit(DWORD timeout_ms = 10000);
+    DWORD WaitForExit(DWORD timeout_ms = 10000) { return support::WaitForExit(process_.hProcess, timeout_ms); }
+    // Takes in what has been written; true once the process has ended.
+    bool Read();
+    // Reads to the end; the exit code, or STILL_ACTIVE.
+    DWORD Finish(DWORD timeout_ms = 30000);
+    void CloseOutput() { CloseHandle(std::exchange(pipes_[0], nullptr)); }
+    std::string out, err;
 
 private:
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;
+    HANDLE pipes_[2] = {};  // output, errors
 };
-
-// The top-level window of a process with the given caption, or null.
-HWND FindProcessWindow(DWORD process_id, const wchar_t* caption);
 
 // Runs an action once, inside whatever modal loop this thread is in by then
 // (a popup menu's, a message box's), as soon as find() gives a window. One

@@ -173,9 +173,10 @@ struct Asker {
     }
 };
 
-// An asker that has given up refuses the window's answer: the window then
-// does nothing, whatever the request; one that takes it gets it carried out.
-TEST(CommandLine, AnAnswerRefusedLeavesTheRequestUndoneAndOneTakenCarriesItOut) {
+// A request is carried out only when it is whole and exactly ours, comes with
+// a reply window, and its asker takes the answer: one that has given up
+// refuses it, and the window then does nothing.
+TEST(CommandLine, ARequestIsCarriedOutOnlyWholeWithAReplyWindowAndItsAnswerTaken) {
     StandIn box;
     box->switchOnCommand = 0;
     Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
@@ -186,15 +187,52 @@ TEST(CommandLine, AnAnswerRefusedLeavesTheRequestUndoneAndOneTakenCarriesItOut) 
     cls.lpszClassName = remote::REPLY_CLASS;
     RegisterClassExW(&cls);
     HWND reply = CreateWindowExW(0, remote::REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    for (const bool taken : {false, true}) {
-        SCOPED_TRACE(taken);
-        Asker::take = taken;
+    HWND stranger = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const remote::Request whole = remote::MakeRequest(remote::Op::Switch, 7);
+    struct Bytes {
+        remote::Request request;
+        uint32_t more;
+    };
+    const struct {
+        const char* name;
+        ULONG_PTR tag;
+        DWORD size;
+        remote::Request request;
+        bool take, from_reply_window, carried_out;
+    } rows[] = {
+        {"taken", remote::REQUEST_TAG, sizeof whole, whole, true, true, true},
+        {"refused by an asker gone", remote::REQUEST_TAG, sizeof whole, whole, false, true, false},
+        {"short of its id", remote::REQUEST_TAG, sizeof whole - 4, whole, true, true, false},
+        {"a word too long", remote::REQUEST_TAG, sizeof whole + 4, whole, true, true, false},
+        {"another tag", remote::ANSWER_TAG, sizeof whole, whole, true, true, false},
+        {"another magic",
+         remote::REQUEST_TAG,
+         sizeof whole,
+         {~remote::MAGIC, remote::VERSION, 2, 7},
+         true,
+         true,
+         false},
+        {"the first version", remote::REQUEST_TAG, sizeof whole, {remote::MAGIC, 1, 2, 7}, true, true, false},
+        {"an unknown operation",
+         remote::REQUEST_TAG,
+         sizeof whole,
+         {remote::MAGIC, remote::VERSION, 3, 7},
+         true,
+         true,
+         false},
+        {"no reply window", remote::REQUEST_TAG, sizeof whole, whole, true, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Asker::take = row.take;
         const LONG mark = box.Mark();
-        remote::Request request = remote::MakeRequest(remote::Op::Switch, 7);
-        COPYDATASTRUCT data = {remote::REQUEST_TAG, sizeof request, &request};
-        EXPECT_EQ(SendMessageW(program.Window(), WM_COPYDATA, WPARAM(reply), LPARAM(&data)), LRESULT(taken));
-        EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), taken ? 3 : 0);
+        Bytes bytes = {row.request, 0};
+        COPYDATASTRUCT data = {row.tag, row.size, &bytes};
+        const HWND from = row.from_reply_window ? reply : stranger;
+        EXPECT_EQ(SendMessageW(program.Window(), WM_COPYDATA, WPARAM(from), LPARAM(&data)), LRESULT(row.carried_out));
+        EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), row.carried_out ? 3 : 0);
     }
+    DestroyWindow(stranger);
     DestroyWindow(reply);
 }
 

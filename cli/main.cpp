@@ -7,6 +7,7 @@
 #include "cli/Doctor.h"
 #include "cli/Output.h"
 #include "device/BoxLock.h"
+#include "device/LibrarySearch.h"
 #include "remote/Operations.h"
 
 namespace {
@@ -181,7 +182,7 @@ int Version() {
 int wmain(int argc, wchar_t** argv) {
     // Nothing is loaded from the current folder: neither the device library
     // (its search leaves that folder out) nor anything the library needs.
-    SetDllDirectoryW(L"");
+    device::KeepCurrentFolderOutOfDllSearch();
     out = GetStdHandle(STD_OUTPUT_HANDLE);
     err = GetStdHandle(STD_ERROR_HANDLE);
     const cli::Parsed parsed = cli::Parse(argc - 1, argv + 1);

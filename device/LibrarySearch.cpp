@@ -9,6 +9,14 @@ namespace {
 
 bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The program's folder with its last slash, or 0.
+DWORD ProgramFolder(wchar_t (&folder)[MAX_PATH]) {
+    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    if (length >= MAX_PATH) length = 0;
+    while (length > 0 && !IsSlash(folder[length - 1])) --length;
+    return length;
+}
+
 bool StartsWith(const wchar_t* text, int length, const wchar_t* prefix) {
     const int n = lstrlenW(prefix);
     return length >= n && CompareStringOrdinal(text, n, prefix, n, TRUE) == CSTR_EQUAL;
@@ -43,13 +51,15 @@ bool IsNetworkFolder(const wchar_t* folder, int length) {
 namespace detail {
 
 // The folder and the name joined, or the folder alone with why it is skipped.
-// A relative folder such as "." would bring the current folder back.
+// A relative folder such as "." would bring the current folder back. Only
+// PATH's network folders are skipped: the program's own may be on a share,
+// and the program came from there anyway.
 bool MakePlace(Place& place, const wchar_t* folder, int length, const wchar_t* name) {
     const int nameLength = lstrlenW(name) + 1;  // with its NUL
-    place.skipped = !IsAbsolute(folder, length)          ? Skipped::NotAbsolute
-                    : IsNetworkFolder(folder, length)    ? Skipped::Network
-                    : length + 1 + nameLength > MAX_PATH ? Skipped::TooLong
-                                                         : Skipped::No;
+    place.skipped = !IsAbsolute(folder, length)                                        ? Skipped::NotAbsolute
+                    : place.kind == PlaceKind::Path && IsNetworkFolder(folder, length) ? Skipped::Network
+                    : length + 1 + nameLength > MAX_PATH                               ? Skipped::TooLong
+                                                                                       : Skipped::No;
     const int kept = length < MAX_PATH ? length : MAX_PATH - 1;
     CopyMemory(place.file, folder, static_cast<SIZE_T>(kept) * sizeof(wchar_t));
     place.file[kept] = L'\0';
@@ -71,10 +81,9 @@ void ForEachPlace(const wchar_t* name, PlaceVisitor visit, void* context) {
         detail::MakePlace(place, where, static_cast<int>(length), name);
         return visit(place, context);
     };
-    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
-    if (length >= MAX_PATH) length = 0;
-    while (length > 0 && !IsSlash(folder[length - 1])) --length;
-    if (length > 0 && at(PlaceKind::ProgramFolder, folder, length - 1)) return;
+    const DWORD length = ProgramFolder(folder);
+    // With its slash, which a drive's root needs.
+    if (length > 0 && at(PlaceKind::ProgramFolder, folder, length)) return;
     // A 32-bit process on 64-bit Windows finds its system folder's files in
     // SysWOW64, and is told so, not System32, where they are not.
     UINT system = sizeof(void*) == 4 ? GetSystemWow64DirectoryW(folder, MAX_PATH) : 0;
@@ -181,6 +190,17 @@ LibraryFile InspectLibraryFile(const wchar_t* path, const char* const* names, in
 }
 
 // ---------------------------------------------------------------------------
+
+void KeepCurrentFolderOutOfDllSearch() {
+    // The program's own folder, already first in the search, in the current
+    // folder's place: Windows leaves the current folder out for it as for an
+    // empty string, and Wine's loader only for a folder.
+    wchar_t folder[MAX_PATH];
+    const DWORD length = ProgramFolder(folder);
+    // Without its last slash, but a drive's root keeps it: "C:" alone is a current folder.
+    if (length > 0) folder[length >= 2 && folder[length - 2] == L':' ? length : length - 1] = L'\0';
+    if (length == 0 || !SetDllDirectoryW(folder)) SetDllDirectoryW(L"");
+}
 
 Found LoadFromSearchPath(const wchar_t* name) {
     Found found = {};

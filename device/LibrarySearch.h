@@ -54,6 +54,10 @@ struct Found {
 };
 Found LoadFromSearchPath(const wchar_t* name);
 
+// Takes the current folder out of the search for what a loaded library needs
+// in turn, for the rest of the process. Called first thing at start.
+void KeepCurrentFolderOutOfDllSearch();
+
 // When to look for a missing library again. A search walks every folder on
 // PATH (milliseconds with a long PATH), too dear for every tick: it is made at
 // most every RETRY_MS, and at once when asked to, as after the system has

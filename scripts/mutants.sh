@@ -62,6 +62,8 @@ FAULTS = [
     ("the current folder searched for the library", "device/LibrarySearch.cpp", "folder, length - 1)) return;",
      "folder, length - 1)) return;\n    if (at(PlaceKind::ProgramFolder, folder, GetCurrentDirectoryW(MAX_PATH, folder))) return;",
      "e2e_test", "EndToEnd.TheLibraryIsLoadedOnly*"),
+    ("the current folder left in the command line's DLL search", "cli/main.cpp",
+     "device::KeepCurrentFolderOutOfDllSearch();", "", "cli_test", "CommandLine.NothingTheLibraryNeeds*"),
     ("a missing library looked for on every tick", "device/LibrarySearch.h",
      "if (searched_ && !soon_ && now_ms - last_ < RETRY_MS) return false;", "",
      "form_test", "SearchSchedule.*"),

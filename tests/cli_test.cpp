@@ -93,6 +93,22 @@ TEST(CommandLine, StatusAndSwitchWithAndWithoutTheProgramRunning) {
     }
 }
 
+// Nothing a library needs in turn comes from the current folder: one that
+// needs a library found only there does not load.
+TEST(CommandLine, NothingTheLibraryNeedsComesFromTheCurrentFolder) {
+    StandIn box;
+    TempDir programDir, current;
+    const std::pair<const wchar_t*, std::wstring> copies[] = {
+        {L"varnosklen-cli.exe", programDir.File(L"varnosklen-cli.exe")},
+        {L"NeedsDependency.dll", programDir.File(L"AVR309.dll")},
+        {L"VarnosklenDependency.dll", current.File(L"VarnosklenDependency.dll")},
+    };
+    for (const auto& [file, to] : copies) ASSERT_TRUE(CopyFileW((BinDir() + L"\\" + file).c_str(), to.c_str(), FALSE));
+    Program command(programDir.File(L"varnosklen-cli.exe"), current.Path(), {}, false, L"status", true);
+    EXPECT_EQ(command.Finish(), 2u);
+    EXPECT_EQ(command.out, "library-missing\n");
+}
+
 TEST(CommandLine, BadInputIsRefusedWithCode64AndNothingSent) {
     StandIn box;
     for (const wchar_t* args :

@@ -352,9 +352,14 @@ TEST(SearchSchedule, NetworkAndRelativeFoldersOfPathAreNeverSearched) {
         {L"\\\\?\\UNC\\server\\share", Skipped::Network},
     };
     for (const auto& [folder, skipped] : folders) {
-        device::Place place = {};
+        device::Place place = {device::PlaceKind::Path};
         EXPECT_EQ(device::detail::MakePlace(place, folder, lstrlenW(folder), L"AVR309.dll"), skipped == Skipped::No);
         EXPECT_EQ(place.skipped, skipped) << folder;
+    }
+    // The program's own folder is searched wherever the program is.
+    for (const wchar_t* folder : {L"\\\\server\\share\\", L"D:\\"}) {
+        device::Place place = {device::PlaceKind::ProgramFolder};
+        EXPECT_TRUE(device::detail::MakePlace(place, folder, lstrlenW(folder), L"AVR309.dll")) << folder;
     }
 }
 

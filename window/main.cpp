@@ -2,6 +2,7 @@
 // the command that passes the line through to the shared peripheral.
 #include <windows.h>
 
+#include "device/LibrarySearch.h"
 #include "remote/Operations.h"
 #include "remote/SingleInstance.h"
 #include "window/Form1.h"
@@ -10,7 +11,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // Nothing is loaded from the current folder: neither the device library
     // (its search leaves that folder out) nor anything the library needs.
-    SetDllDirectoryW(L"");
+    device::KeepCurrentFolderOutOfDllSearch();
     const startoptions::StartOptions options = startoptions::Parse(GetCommandLineW());
     // Through the running copy if there is one, and never a window of its own.
     if (options.switchOnly) return remote::ExitCode(remote::Switch());

@@ -2,9 +2,12 @@
 """Write the program's icons from their text pixel maps.
 
 Usage: make_icon.py icon.txt out.ico [badge.txt]
-out.ico is the 16x16, 16-colour program icon. With a badge map, each of its
-fill lines also gives out-NAME.ico: the icon with the badge in its
-bottom-right corner, in 32-bit colour so that any fill colour shows exactly.
+out.ico is the 16-colour program icon, drawn on 16x16 pixels and scaled
+without blending to each size the caption and the notification area ask for
+up to 144 dpi, so that Windows never stretches one. With a badge map, each of
+its fill lines also gives out-NAME.ico: the icon with the badge in its
+bottom-right corner, 16 colours too, the fill colour exactly in place of one
+the icon does not use.
 Standard library only; the output depends on the maps alone, so it is
 byte-for-byte stable.
 """
@@ -12,7 +15,8 @@ import os
 import struct
 import sys
 
-SIZE = 16
+SIZE = 16  # of the pixel maps
+SIZES = (16, 20, 24, 32, 48)
 
 # The classic Windows 16-colour palette; every icon map colour must be one of these.
 PALETTE = [
@@ -61,15 +65,28 @@ def read_map(path, width=None, palette=True):
     return legend, fills, rows
 
 
-def ico_file(image, colours, bits):
-    icondir = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, colours, 0, 1, bits, len(image), 6 + 16)
-    return icondir + entry + image
+def scaled(pixels, size):
+    """The pixels at size x size, each taken from the map's pixel under its
+    centre; the halves mirror each other, so a symmetric picture stays so."""
+    half = [(2 * i + 1) * SIZE // (2 * size) for i in range(size // 2)]
+    pick = half + [SIZE - 1 - i for i in reversed(half)]
+    return [[pixels[y][x] for x in pick] for y in pick]
+
+
+def ico_file(build, pixels, colours, bits):
+    """An icon file of one image a size, each made by build from the scaled pixels."""
+    images = [build(scaled(pixels, size)) for size in SIZES]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", size, size, colours, 0, 1, bits, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
 
 
 def and_mask(pixels):
     """1 bit a pixel, set where transparent; rows bottom-up, padded to 32 bits."""
-    stride = ((SIZE + 31) // 32) * 4
+    stride = ((len(pixels) + 31) // 32) * 4
     mask = bytearray()
     for row in reversed(pixels):
         bits = bytearray(stride)
@@ -80,33 +97,31 @@ def and_mask(pixels):
     return mask
 
 
-def build_ico(pixels):
-    """The 16-colour icon of the program."""
+def image4(pixels, palette=PALETTE):
+    """A 16-colour image: 4 bits a pixel, an index into the palette."""
+    size = len(pixels)
     xor = bytearray()
-    for row in reversed(pixels):          # DIBs are stored bottom-up
-        line = bytearray(SIZE // 2)       # 4 bits a pixel, 8 bytes: already a multiple of 4
+    for row in reversed(pixels):                  # DIBs are stored bottom-up
+        line = bytearray(((size + 7) // 8) * 4)   # 4 bits a pixel, rows padded to 32 bits
         for x, rgb in enumerate(row):
-            index = 0 if rgb is None else PALETTE.index(rgb)  # transparent: black in XOR, set in AND
+            index = 0 if rgb is None else palette.index(rgb)  # transparent: black in XOR, set in AND
             line[x // 2] |= index << (4 if x % 2 == 0 else 0)
         xor += line
     mask = and_mask(pixels)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0,
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0,
                          len(xor) + len(mask), 0, 0, 16, 0)
-    palette = b"".join(struct.pack("<BBBB", c & 0xFF, (c >> 8) & 0xFF, c >> 16, 0)
-                       for c in PALETTE)
-    return ico_file(header + palette + bytes(xor) + bytes(mask), 16, 4)
+    colours = b"".join(struct.pack("<BBBB", c & 0xFF, (c >> 8) & 0xFF, c >> 16, 0)
+                       for c in palette)
+    return header + colours + bytes(xor) + bytes(mask)
 
 
-def build_ico32(pixels):
-    """A 32-bit icon: blue, green, red and alpha a pixel, opaque or transparent."""
-    bgra = bytearray()
-    for row in reversed(pixels):
-        for rgb in row:
-            bgra += b"\0\0\0\0" if rgb is None else struct.pack("<BBBB", rgb & 0xFF, (rgb >> 8) & 0xFF, rgb >> 16, 0xFF)
-    mask = and_mask(pixels)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0,
-                         len(bgra) + len(mask), 0, 0, 0, 0)
-    return ico_file(header + bytes(bgra) + bytes(mask), 0, 32)
+def with_colour(pixels, rgb):
+    """The palette with rgb in place of the first colour the pixels do not use."""
+    if rgb in PALETTE:
+        return PALETTE
+    used = {value for row in pixels for value in row}
+    free = next(i for i, c in enumerate(PALETTE) if c not in used)
+    return PALETTE[:free] + [rgb] + PALETTE[free + 1:]
 
 
 def badged(pixels, legend, rows, fill):
@@ -131,14 +146,16 @@ def main(argv):
         fail("usage: make_icon.py icon.txt out.ico [badge.txt]")
     legend, _, rows = read_map(argv[1], SIZE)
     pixels = [[legend[ch] for ch in line] for line in rows]
-    write(argv[2], build_ico(pixels))
+    write(argv[2], ico_file(image4, pixels, 16, 4))
     if len(argv) == 4:
-        badge_legend, fills, badge_rows = read_map(argv[3], palette=False)
+        badge_legend, fills, badge_rows = read_map(argv[3])
         if not fills or not badge_rows or len(badge_rows) > SIZE or len(badge_rows[0]) > SIZE:
             fail("%s: need fill lines and a badge of at most %d pixels a side" % (argv[3], SIZE))
         stem = os.path.splitext(argv[2])[0]
         for name, rgb in fills:
-            write("%s-%s.ico" % (stem, name), build_ico32(badged(pixels, badge_legend, badge_rows, rgb)))
+            palette = with_colour(pixels, rgb)
+            write("%s-%s.ico" % (stem, name),
+                  ico_file(lambda p: image4(p, palette), badged(pixels, badge_legend, badge_rows, rgb), 16, 4))
 
 
 if __name__ == "__main__":

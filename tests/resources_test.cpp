@@ -67,17 +67,34 @@ TEST_F(ResourcesTest, TheVersionRecordHasExactlyItsFiveStrings) {
         << "US English, Unicode";
 }
 
-// The icon is the one generated from the pixel map.
-TEST_F(ResourcesTest, TheIconIsTheOneMadeFromItsPixelMap) {
-    const std::string file = support::ReadBytes(support::BinDir() + L"\\..\\resources\\varnosklen.ico");
-    const std::vector<uint8_t> ico(file.begin(), file.end());
-    ASSERT_GT(ico.size(), 22u);
-
-    const std::vector<uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_MAIN));
-    ASSERT_EQ(group.size(), 20u) << "one image";
-    EXPECT_TRUE(std::equal(group.begin(), group.begin() + 18, ico.begin())) << "the same directory entry";
-    EXPECT_EQ(Resource(RT_ICON, MAKEINTRESOURCEW(group[18] | group[19] << 8)),
-              std::vector<uint8_t>(ico.begin() + 22, ico.end()));
+// Each icon is the one generated from its pixel maps, with an image of each
+// size the caption and the notification area take up to 144 dpi: Windows
+// never has to stretch one.
+TEST_F(ResourcesTest, EachIconIsTheOneMadeFromItsPixelMapsInEverySize) {
+    const std::pair<WORD, const wchar_t*> icons[] = {{IDI_MAIN, L"varnosklen.ico"},
+                                                     {IDI_PRESENT, L"varnosklen-present.ico"},
+                                                     {IDI_ABSENT, L"varnosklen-absent.ico"},
+                                                     {IDI_LIBRARY, L"varnosklen-library.ico"}};
+    for (const auto& [id, name] : icons) {
+        SCOPED_TRACE(testing::Message() << name);
+        const std::string file = support::ReadBytes(support::BinDir() + L"\\..\\resources\\" + name);
+        const std::vector<uint8_t> ico(file.begin(), file.end());
+        const std::vector<uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(id));
+        ASSERT_GT(group.size(), 6u);
+        ASSERT_TRUE(std::equal(group.begin(), group.begin() + 6, ico.begin())) << "the same header";
+        std::vector<int> sizes;
+        // A group's entry is the file's, with the image's resource id in place of its offset.
+        for (size_t entry = 6, in_file = 6; entry + 14 <= group.size(); entry += 14, in_file += 16) {
+            ASSERT_TRUE(std::equal(group.begin() + entry, group.begin() + entry + 12, ico.begin() + in_file));
+            DWORD size, offset;
+            CopyMemory(&size, ico.data() + in_file + 8, 4);
+            CopyMemory(&offset, ico.data() + in_file + 12, 4);
+            EXPECT_EQ(Resource(RT_ICON, MAKEINTRESOURCEW(group[entry + 12] | group[entry + 13] << 8)),
+                      std::vector<uint8_t>(ico.begin() + offset, ico.begin() + offset + size));
+            sizes.push_back(group[entry]);
+        }
+        EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 48}));
+    }
 }
 
 TEST_F(ResourcesTest, TheManifestAsksForStylesPerMonitorScalingAndNoElevationOnItsArchitecture) {

@@ -10,6 +10,7 @@
 #include "device/LibrarySearch.h"
 #include "tray/APIStuff.h"
 #include "window/Contrast.h"
+#include "window/Layout.h"
 
 #include <commctrl.h>
 
@@ -17,14 +18,6 @@ namespace {
 
 using standin::Channel;
 using FormTest = FormFixture;
-
-// The screen's DPI, as the tests' own process sees it.
-int Dpi() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi;
-}
 
 RECT ClientRect(HWND hwnd) {
     RECT r = {};
@@ -83,7 +76,7 @@ bool TextFits(HWND control) {
         return SendMessageW(control, EM_GETLINECOUNT, 0, 0) * metrics.tmHeight <= format.bottom - format.top;
     }
     // A check box's text follows its box and a small gap.
-    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, Dpi(), 96) : 0;
+    const int box = checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(6, layout::SystemDpi(), 96) : 0;
     return line.cx + box <= client.right && line.cy <= client.bottom;
 }
 
@@ -196,15 +189,15 @@ struct ReplacedWhileAlive {
 // another scale, the window lays itself out as a start there would.
 TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     const char* dpi = getenv("VARNOSKLEN_DPI");
-    EXPECT_EQ(Dpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
-    const Placed start = CheckLayout(*form, Dpi());
+    EXPECT_EQ(layout::SystemDpi(), dpi ? atoi(dpi) : 96) << "the prefix runs at the DPI asked for";
+    const Placed start = CheckLayout(*form, layout::SystemDpi());
     ReplacedWhileAlive spy({form->Handle(), form->Text1, form->Command1, form->Label2});
-    for (int to : {96, 120, 144, Dpi()}) {
+    for (int to : {96, 120, 144, layout::SystemDpi()}) {
         RECT suggested;
         GetWindowRect(form->Handle(), &suggested);
         SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
         const Placed moved = CheckLayout(*form, to);
-        EXPECT_TRUE(to != Dpi() || moved == start) << "as a start at " << to;
+        EXPECT_TRUE(to != layout::SystemDpi() || moved == start) << "as a start at " << to;
     }
     EXPECT_GE(ReplacedWhileAlive::replaced, 4 * 5);
     EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";

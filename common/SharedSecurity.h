@@ -7,8 +7,12 @@
 
 namespace common {
 
-// Anyone may wait on and release it, low integrity included.
-inline constexpr wchar_t MUTEX_FOR_EVERYONE[] = L"D:(A;;0x001F0001;;;WD)S:(ML;;NW;;;LW)";
+// Its owner and the system hold every right; any signed-in user of the PC,
+// the system's own accounts included, may only wait on it and release it
+// (SYNCHRONIZE | MUTEX_MODIFY_STATE). The Medium label refuses a lower level
+// writing and waiting (no-write-up, no-execute-up: waiting on a mutex is an
+// execute right), so a sandboxed process can neither take it nor change it.
+inline constexpr wchar_t MUTEX_FOR_USERS[] = L"D:P(A;;GA;;;SY)(A;;GA;;;OW)(A;;0x00100001;;;AU)S:(ML;;NWNX;;;ME)";
 // Its owner and the system may change it; anyone may read it.
 inline constexpr wchar_t READABLE_BY_EVERYONE[] = L"D:(A;;GA;;;OW)(A;;GA;;;SY)(A;;GR;;;WD)";
 

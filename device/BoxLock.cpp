@@ -20,23 +20,20 @@ HANDLE BoxMutex() {
     if (mutex) return mutex;
     mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, BoxLockName);
     if (!mutex) {
-        common::SharedSecurity everyone(common::MUTEX_FOR_EVERYONE);
-        mutex = CreateMutexW(everyone.get(), FALSE, BoxLockName);
+        common::SharedSecurity users(common::MUTEX_FOR_USERS);
+        mutex = CreateMutexW(users.get(), FALSE, BoxLockName);
     }
     return mutex;
 }
 
 }  // namespace
 
-BoxLock::BoxLock(DWORD wait_ms) {
+BoxLock::BoxLock(DWORD wait_ms, WaitFunction wait) {
     HANDLE mutex = BoxMutex();
-    // Without the object (its name taken by another kind), the box is driven
-    // as it was before there was a lock, rather than never.
-    if (!mutex) {
-        held_ = true;
-        return;
-    }
-    const DWORD waited = WaitForSingleObject(mutex, wait_ms);
+    // Without the object, no sequence: one beside another process's would
+    // toggle the pass-through bit twice.
+    if (!mutex) return;
+    const DWORD waited = wait(mutex, wait_ms);
     held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     if (!held_) return;
     mutex_ = mutex;

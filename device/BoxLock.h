@@ -8,21 +8,29 @@
 
 namespace device {
 
-// A mutex of the user's session, shared by every process of it. Tests that
-// run beside each other, each on a stand-in box of its own, name their own
+// A mutex of the whole PC, shared by every session: the box is one device on
+// it, whoever drives it (the user's window, a task run in session 0, another
+// user's session after a fast user switch, a remote desktop). Tests that run
+// beside each other, each on a stand-in box of its own, name their own
 // before the first lock is taken.
-inline constexpr wchar_t BOX_LOCK_NAME[] = L"Local\\Varnosklen.Box";
+inline constexpr wchar_t BOX_LOCK_NAME[] = L"Global\\Varnosklen.Box";
 extern const wchar_t* BoxLockName;
 
 // The longest a press waits for another program's sequence: ten calls.
 inline constexpr DWORD PRESS_WAIT_MS = 5000;
 
+// How a lock is waited for: WaitForSingleObject's contract, or one that goes
+// on reading the thread's messages.
+using WaitFunction = DWORD(WINAPI*)(HANDLE object, DWORD wait_ms);
+
 // Held from construction, when it could be had within wait_ms, to
 // destruction. The same thread may take it again inside. A sequence whose
-// process died midway leaves it to the next.
+// process died midway leaves it to the next. Not had at all when the lock
+// cannot be opened nor created (its name taken by another kind of object,
+// access refused): the box is then never driven.
 class BoxLock {
 public:
-    explicit BoxLock(DWORD wait_ms);
+    explicit BoxLock(DWORD wait_ms, WaitFunction wait = WaitForSingleObject);
     ~BoxLock();
     BoxLock(const BoxLock&) = delete;
     BoxLock& operator=(const BoxLock&) = delete;

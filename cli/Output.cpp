@@ -29,6 +29,8 @@ Line& Line::Digits(unsigned number, int width) {
 
 const wchar_t* StateWord(const remote::Outcome& outcome) {
     if (outcome.route == remote::Route::Busy) return L"busy";
+    if (outcome.route == remote::Route::Refused) return L"refused";
+    if (outcome.route == remote::Route::Unconfirmed) return L"unconfirmed";
     switch (outcome.state) {
     case device::DeviceState::Present: return L"present";
     case device::DeviceState::Absent: return L"absent";
@@ -44,7 +46,7 @@ Line Json(const remote::Outcome& outcome, const wchar_t* time) {
     line << L"{";
     if (time) line << L"\"time\": \"" << time << L"\", ";
     line << L"\"state\": \"" << StateWord(outcome) << L"\", \"status\": ";
-    if (outcome.route == remote::Route::Busy || device::IsLibraryProblem(outcome.state))
+    if (remote::NothingDone(outcome) || device::IsLibraryProblem(outcome.state))
         return line << L"null, \"port\": null}";
     return line << static_cast<long long>(outcome.status) << L", \"port\": " << static_cast<long long>(outcome.portByte)
                 << L"}";

@@ -27,11 +27,12 @@ struct Line {
 // A library of the other width than this program's.
 inline constexpr const wchar_t* OTHER_ARCHITECTURE_WORD = sizeof(void*) == 4 ? L"library-64-bit" : L"library-32-bit";
 
-// present, absent, library-missing, library-incomplete, library-64-bit; busy.
+// present, absent, library-missing, library-incomplete, library-64-bit; busy,
+// refused; unconfirmed.
 const wchar_t* StateWord(const remote::Outcome& outcome);
 
 // {"state": "present", "status": 0, "port": 0}; status and port are null when
-// the library cannot be used or the program was busy. With a time, it comes
+// the library cannot be used or the program was busy or refused. With a time, it comes
 // first as "time".
 Line Json(const remote::Outcome& outcome, const wchar_t* time = nullptr);
 

@@ -31,7 +31,10 @@ constexpr wchar_t USAGE[] =
     L"Exit codes: 0 present, switched or passed through; 1 absent (nothing sent);\n"
     L"2 AVR309.dll missing, incomplete or 64-bit; 3 still on the bus when the wait ran out;\n"
     L"4 busy: the running Varnosklen.exe did not take the request in time, or another\n"
-    L"program held the box (nothing sent); 64 bad input; 130 ended by Ctrl+C.\n"
+    L"program held the box (nothing sent); 5 refused: the running Varnosklen.exe takes\n"
+    L"requests only from its own user's programs at medium integrity or above (nothing\n"
+    L"sent); 6 unconfirmed: it took the switch, then hung or ended before confirming it;\n"
+    L"64 bad input; 130 ended by Ctrl+C.\n"
     L"With Varnosklen.exe running, status and switch go through it.\n"
     L"\n"
     L"varnosklen-cli: ο διακόπτης κοινής χρήσης USB Varnosklen από τη γραμμή εντολών.\n"
@@ -45,7 +48,10 @@ constexpr wchar_t USAGE[] =
     L"Κωδικοί εξόδου: 0 βρέθηκε, στάλθηκε ή συνδέθηκε· 1 δεν βρέθηκε (δεν στάλθηκε τίποτα)·\n"
     L"2 η AVR309.dll λείπει, είναι ελλιπής ή 64 bit· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
     L"4 απασχολημένο: το Varnosklen.exe δεν δέχτηκε εγκαίρως το αίτημα ή άλλο πρόγραμμα\n"
-    L"χειριζόταν τη συσκευή (δεν στάλθηκε τίποτα)· 64 λάθος ορίσματα· 130 διακοπή με Ctrl+C.\n"
+    L"χειριζόταν τη συσκευή (δεν στάλθηκε τίποτα)· 5 απορρίφθηκε: το Varnosklen.exe δέχεται\n"
+    L"αιτήματα μόνο από προγράμματα του ίδιου χρήστη με μεσαία ακεραιότητα ή υψηλότερη\n"
+    L"(δεν στάλθηκε τίποτα)· 6 ανεπιβεβαίωτο: δέχτηκε τη σύνδεση, αλλά κόλλησε ή τερμάτισε\n"
+    L"πριν την επιβεβαιώσει· 64 λάθος ορίσματα· 130 διακοπή με Ctrl+C.\n"
     L"Όταν τρέχει το Varnosklen.exe, τα status και switch περνούν από αυτό.\n";
 
 HANDLE out;
@@ -68,38 +74,60 @@ bool Write(HANDLE handle, const wchar_t* text) {
 bool WriteLine(const wchar_t* text) { return Write(out, text) && Write(out, L"\n"); }
 
 // Ctrl+C, Ctrl+Break and closing the console end a wait at once, but a
-// sequence of calls under way is sent whole first.
-BOOL WINAPI OnConsoleEvent(DWORD) { device::BoxLock::ExitBetweenSequences(static_cast<UINT>(exitWhenInterrupted)); }
+// sequence of calls under way is sent whole first. A logoff is let be: a
+// command run by a task or a service hears of every user's logoff, not only
+// its own session's, whose end ends it anyway.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event == CTRL_LOGOFF_EVENT) return TRUE;
+    device::BoxLock::ExitBetweenSequences(static_cast<UINT>(exitWhenInterrupted));
+}
 
 bool IsBusy(const remote::Outcome& outcome) { return outcome.route == remote::Route::Busy; }
 
-// Why nothing was sent, for the person reading.
-void SayBusy() {
-    Write(err,
-          L"varnosklen-cli: the running Varnosklen.exe did not take the request in time, or another program "
-          L"held the box; nothing was sent\n");
+// Why nothing was sent, or what is not known, for the person reading.
+void Explain(const remote::Outcome& outcome) {
+    switch (outcome.route) {
+    case remote::Route::Busy:
+        Write(err,
+              L"varnosklen-cli: the running Varnosklen.exe did not take the request in time, or another program "
+              L"held the box; nothing was sent\n");
+        break;
+    case remote::Route::Refused:
+        Write(err,
+              L"varnosklen-cli: the running Varnosklen.exe takes requests only from its own user's programs at "
+              L"medium integrity or above; nothing was sent\n");
+        break;
+    case remote::Route::Unconfirmed:
+        Write(err,
+              L"varnosklen-cli: the running Varnosklen.exe took the switch, then hung or ended before confirming "
+              L"it; the box may or may not have switched\n");
+        break;
+    case remote::Route::Program:
+    case remote::Route::Here: break;
+    }
 }
 
 int Status(const cli::Command& command) {
     const remote::Outcome outcome = remote::QueryStatus();
-    if (IsBusy(outcome)) SayBusy();
+    Explain(outcome);
     WriteLine(command.json ? cli::Json(outcome).text : cli::StateWord(outcome));
     return remote::ExitCode(outcome);
 }
 
 int Switch(const cli::Command& command) {
     const remote::Outcome outcome = remote::Switch();
-    const bool sent = !IsBusy(outcome) && outcome.state == DeviceState::Present;
-    if (IsBusy(outcome)) SayBusy();
+    // Taken but not confirmed, the switch may have gone out: --wait asks the box.
+    const bool sent = !remote::NothingDone(outcome) && outcome.state == DeviceState::Present;
+    Explain(outcome);
     if (!sent || !command.wait) {
-        WriteLine(sent ? L"switched" : cli::StateWord(outcome));
+        WriteLine(sent && outcome.route != remote::Route::Unconfirmed ? L"switched" : cli::StateWord(outcome));
         return remote::ExitCode(outcome);
     }
     // A busy answer on the way is no answer: asked again until the time runs out.
     const ULONGLONG deadline = GetTickCount64() + command.waitSeconds * 1000ull;
     for (;;) {
         const remote::Outcome now = remote::QueryStatus();
-        if (!IsBusy(now) && now.state == DeviceState::Absent) {
+        if (!remote::NothingDone(now) && now.state == DeviceState::Absent) {
             WriteLine(L"passed-through");
             return 0;
         }

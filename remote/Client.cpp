@@ -137,9 +137,24 @@ HWND CreateReplyWindow(Pending& pending) {
     HWND reply = user32.CreateWindowExW(0, REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!reply) return nullptr;
     user32.SetLongPtr(reply, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pending));
-    // The answer of a program run at another integrity level than this.
-    AcceptCopyDataFromAnyLevel(reply);
+    // The answer of a Medium program to this command run elevated.
+    AcceptCopyDataWhenElevated(reply);
     return reply;
+}
+
+// From the system's preferred generator (bcrypt, from the system folder).
+bool RandomId(uint32_t& id) {
+    using GenRandom = LONG(WINAPI*)(void*, PUCHAR, ULONG, ULONG);
+    constexpr ULONG USE_SYSTEM_PREFERRED_RNG = 0x00000002;
+    static const GenRandom generate = [] {
+        wchar_t file[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(file, MAX_PATH - 12);
+        if (length == 0 || length >= MAX_PATH - 12) return GenRandom{};
+        lstrcpyW(file + length, L"\\bcrypt.dll");
+        const HMODULE bcrypt = LoadLibraryW(file);
+        return bcrypt ? reinterpret_cast<GenRandom>(GetProcAddress(bcrypt, "BCryptGenRandom")) : GenRandom{};
+    }();
+    return generate && generate(nullptr, reinterpret_cast<PUCHAR>(&id), sizeof id, USE_SYSTEM_PREFERRED_RNG) == 0;
 }
 
 }  // namespace
@@ -150,8 +165,9 @@ Asked Ask(Op op, Answer& answer) {
     if (!FindProgram(running, deadline)) return Asked::NoProgram;
     if (!running.window) return Asked::Busy;
 
-    Pending pending = {
-        running.window, MakeRequest(op, GetCurrentProcessId() ^ static_cast<uint32_t>(Now())), {}, false, false};
+    uint32_t id = 0;
+    if (!RandomId(id)) return Asked::Busy;
+    Pending pending = {running.window, MakeRequest(op, id), {}, false, false};
     HWND reply = CreateReplyWindow(pending);
     if (!reply) return Asked::Busy;
     COPYDATASTRUCT data = {REQUEST_TAG, sizeof pending.request, &pending.request};
@@ -168,11 +184,16 @@ Asked Ask(Op op, Answer& answer) {
     pending.withdrawn = true;
     user32.DestroyWindow(reply);
     if (pending.answered) {
-        // Taken while it still works: it has finished once it answers again.
-        if (!done) user32.SendMessageTimeoutW(running.window, WM_NULL, 0, 0, SMTO_NORMAL, FINISH_MS, &result);
         answer = pending.answer;
-        return Asked::Answered;
+        // Taken while it still works: it has finished once it answers again.
+        // One that hung or ended first may or may not have pressed.
+        const bool finished =
+            done ? result == TRUE
+                 : user32.SendMessageTimeoutW(running.window, WM_NULL, 0, 0, SMTO_NORMAL, FINISH_MS, &result) != 0;
+        const bool pressing = op == Op::Switch && answer.state == static_cast<uint32_t>(device::DeviceState::Present);
+        return finished || !pressing ? Asked::Answered : Asked::Unconfirmed;
     }
+    if (done && result == REFUSED) return Asked::Refused;
     return running.Ended() ? Asked::NoProgram : Asked::Busy;
 }
 

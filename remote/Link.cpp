@@ -12,8 +12,12 @@ bool OfferAnswer(HWND reply_to, HWND from, const Answer& answer) {
     Answer copy = answer;
     COPYDATASTRUCT data = {ANSWER_TAG, sizeof copy, &copy};
     DWORD_PTR taken = FALSE;
+    // Never "abort if hung": Windows may judge the asker's thread hung, as it
+    // reads no messages of its own between requests, and drop every answer.
+    // Messages sent to this thread meanwhile are handled (the caller keeps
+    // other work out), so that the window never stops answering.
     return SendMessageTimeoutW(reply_to, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data),
-                               SMTO_BLOCK | SMTO_ABORTIFHUNG, ANSWER_MS, &taken) &&
+                               SMTO_NORMAL, ANSWER_MS, &taken) &&
            taken == TRUE;
 }
 

@@ -9,8 +9,8 @@ namespace {
 
 constexpr Outcome BUSY_OUTCOME = {Route::Busy, device::DeviceState::Absent, 0, 0};
 
-Outcome FromAnswer(const Answer& answer) {
-    return {Route::Program, static_cast<device::DeviceState>(answer.state), answer.status,
+Outcome FromAnswer(Route route, const Answer& answer) {
+    return {route, static_cast<device::DeviceState>(answer.state), answer.status,
             static_cast<uint8_t>(answer.portByte)};
 }
 
@@ -24,7 +24,14 @@ Outcome AskProgram(Op op, bool& no_program) {
     Answer answer = {};
     const Asked asked = Ask(op, answer);
     no_program = asked == Asked::NoProgram;
-    return asked == Asked::Answered ? FromAnswer(answer) : BUSY_OUTCOME;
+    switch (asked) {
+    case Asked::Answered: return FromAnswer(Route::Program, answer);
+    case Asked::Unconfirmed: return FromAnswer(Route::Unconfirmed, answer);
+    case Asked::Refused: return {Route::Refused, device::DeviceState::Absent, 0, 0};
+    case Asked::NoProgram:
+    case Asked::Busy: break;
+    }
+    return BUSY_OUTCOME;
 }
 
 }  // namespace
@@ -57,6 +64,8 @@ Outcome Switch() {
 
 int ExitCode(const Outcome& outcome) {
     if (outcome.route == Route::Busy) return EXIT_BUSY;
+    if (outcome.route == Route::Refused) return EXIT_REFUSED;
+    if (outcome.route == Route::Unconfirmed) return EXIT_UNCONFIRMED;
     switch (outcome.state) {
     case device::DeviceState::Present: return 0;
     case device::DeviceState::Absent: return 1;

@@ -11,9 +11,11 @@
 namespace remote {
 
 enum class Route {
-    Program,  // the running program answered
-    Here,     // none runs: the library in this process
-    Busy      // the program did not take the request, or another sequence held the box: nothing was done
+    Program,     // the running program answered
+    Here,        // none runs: the library in this process
+    Busy,        // the program did not take the request, or another sequence held the box: nothing was done
+    Refused,     // the program takes no request from this process: nothing was done
+    Unconfirmed  // the program took a switch, then hung or ended before it said the press was done
 };
 
 struct Outcome {
@@ -36,9 +38,17 @@ Outcome ProbeHere(unsigned long wait_ms = BOX_WAIT_MS);
 // the state is Present and the route is not Busy.
 Outcome Switch();
 
+// Whether nothing was sent because the program or the box's lock did not let it be.
+inline bool NothingDone(const Outcome& outcome) {
+    return outcome.route == Route::Busy || outcome.route == Route::Refused;
+}
+
 // Exit codes of a probe or a switch: 0 present (sent), 1 absent (nothing
-// sent), 2 the library cannot be used, 4 busy (nothing sent).
+// sent), 2 the library cannot be used, 4 busy (nothing sent), 5 refused
+// (nothing sent), 6 taken by the program, its end not confirmed.
 inline constexpr int EXIT_BUSY = 4;
+inline constexpr int EXIT_REFUSED = 5;
+inline constexpr int EXIT_UNCONFIRMED = 6;
 int ExitCode(const Outcome& outcome);
 
 }  // namespace remote

@@ -41,6 +41,9 @@ enum class Op : uint32_t { Status = 1, Switch = 2 };
 // of ours, or its asker did not take the answer), FALSE; and in the middle of
 // a call to the library, ask again shortly:
 inline constexpr LRESULT BUSY = 2;
+// Refused: the asker's process is not of the program's user at Medium
+// integrity or above (remote/Trust.h); nothing was done.
+inline constexpr LRESULT REFUSED = 3;
 inline constexpr DWORD BUSY_RETRY_MS = 20;
 
 // The reply window's handle goes in the message's wParam.

@@ -35,7 +35,7 @@ SingleInstance::~SingleInstance() {
 
 void SingleInstance::Publish(HWND window) {
     if (!published_ || !first_) return;
-    remote::AcceptCopyDataFromAnyLevel(window);
+    remote::AcceptCopyDataWhenElevated(window);
     InterlockedExchange(&published_->processId, static_cast<LONG>(GetCurrentProcessId()));
     InterlockedExchange(&published_->window, static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
 }

@@ -18,7 +18,7 @@ public:
     // brought forward, and this one should end.
     bool IsFirst() const { return first_; }
     // Tells later starts and the command line which window to turn to, and
-    // lets requests reach it from processes of any integrity level.
+    // lets a Medium command's requests reach it when it runs elevated.
     void Publish(HWND window);
 
 private:

@@ -421,6 +421,33 @@ void Form1::NoteDeviceState() {
         notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
 }
 
+namespace {
+
+// Windows ghosts a window that reads no messages for five seconds, and the
+// taskbar's and the system's broadcasts queue behind it: a press waiting for
+// another program's sequence goes on reading them.
+DWORD WINAPI WaitReadingMessages(HANDLE object, DWORD wait_ms) {
+    const ULONGLONG deadline = GetTickCount64() + wait_ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        const DWORD waited = MsgWaitForMultipleObjectsEx(1, &object, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (waited != WAIT_OBJECT_0 + 1) return waited;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // The end of the program: its loop sees the message again.
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return WAIT_TIMEOUT;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+}  // namespace
+
 // The library may run this thread's messages while it works (the tray menu's
 // loop already runs ticks), and a tick or press must not run inside the work
 // in progress: its probe would overwrite PortByte between the passes. It
@@ -439,13 +466,19 @@ void Form1::RunDeviceWork(DeviceWork work) {
         return;
     }
     deviceBusy_ = true;
-    if (device::BoxLock lock(work == DeviceWork::Press ? device::PRESS_WAIT_MS : 0); lock) {
-        if (work == DeviceWork::Press)
+    const bool press = work == DeviceWork::Press;
+    if (device::BoxLock lock(press ? device::PRESS_WAIT_MS : 0, press ? WaitReadingMessages : WaitForSingleObject);
+        lock) {
+        if (press)
             SendSwitchCommand();
         else
             CheckDevice();
     }
     deviceBusy_ = false;
+    PostWaitingWork();
+}
+
+void Form1::PostWaitingWork() {
     if ((pressesWaiting_ > 0 || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
 }
 

@@ -107,6 +107,7 @@ private:
 
     enum class DeviceWork { Tick, Press };
     void RunDeviceWork(DeviceWork work);
+    void PostWaitingWork();
     LRESULT OnDeviceWorkWaiting();
     device::ProbeResult ProbeDevice();
     void CheckDevice();

@@ -191,6 +191,15 @@ LibraryFile InspectLibraryFile(const wchar_t* path, const char* const* names, in
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Set once the default DLL folders are the program's and the system's: the
+// loader then takes LOAD_LIBRARY_SEARCH_* flags (Windows 8 and later, and
+// Windows 7 with its update KB2533623, which brings the function).
+bool searchFlagsTaken = false;
+
+}  // namespace
+
 void KeepCurrentFolderOutOfDllSearch() {
     // The program's own folder, already first in the search, in the current
     // folder's place: Windows leaves the current folder out for it as for an
@@ -200,6 +209,11 @@ void KeepCurrentFolderOutOfDllSearch() {
     // Without its last slash, but a drive's root keeps it: "C:" alone is a current folder.
     if (length > 0) folder[length >= 2 && folder[length - 2] == L':' ? length : length - 1] = L'\0';
     if (length == 0 || !SetDllDirectoryW(folder)) SetDllDirectoryW(L"");
+    // Where the system has it, no PATH at all for what is loaded by name.
+    using SetDefault = BOOL(WINAPI*)(DWORD);
+    const auto setDefault =
+        reinterpret_cast<SetDefault>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+    searchFlagsTaken = setDefault && setDefault(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 Found LoadFromSearchPath(const wchar_t* name) {
@@ -218,8 +232,13 @@ Found LoadFromSearchPath(const wchar_t* name) {
                 found.otherArchitecture = true;
                 return false;
             }
-            // Its own folder is searched for what it needs in turn.
-            found.module = LoadLibraryExW(place.file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+            // Its own folder is searched for what it needs in turn; then only
+            // the program's and the system's where the system can say so,
+            // else the ordinary search, PATH included.
+            found.module =
+                LoadLibraryExW(place.file, nullptr,
+                               searchFlagsTaken ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                                                : LOAD_WITH_ALTERED_SEARCH_PATH);
             if (found.module) lstrcpynW(found.file, place.file, MAX_PATH);
             return found.module != nullptr;
         },

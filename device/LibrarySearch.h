@@ -55,7 +55,9 @@ struct Found {
 Found LoadFromSearchPath(const wchar_t* name);
 
 // Takes the current folder out of the search for what a loaded library needs
-// in turn, for the rest of the process. Called first thing at start.
+// in turn, for the rest of the process, and PATH too where the system can
+// limit the search to the program's and its own folders. Called first thing
+// at start.
 void KeepCurrentFolderOutOfDllSearch();
 
 // When to look for a missing library again. A search walks every folder on

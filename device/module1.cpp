@@ -29,10 +29,12 @@ int32_t CallWrite(Operation op, uint8_t port_byte) {
 }
 
 LibraryState Search() {
-    // A broken library must not stop the program with a system dialog.
-    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // A broken library must not stop the program with a system dialog; the
+    // mode is this thread's, never another thread's in the meantime.
+    DWORD oldMode = 0;
+    const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
     const device::Found found = device::LoadFromSearchPath(LIBRARY_NAME);
-    SetErrorMode(oldMode);
+    if (modeSet) SetThreadErrorMode(oldMode, nullptr);
     lstrcpynW(foundFile, found.file, MAX_PATH);
     if (!found.module) return found.otherArchitecture ? LibraryState::OtherArchitecture : LibraryState::LibraryMissing;
     library.reset(found.module);

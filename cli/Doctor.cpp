@@ -88,7 +88,7 @@ int Doctor(bool (*write_line)(const wchar_t* line)) {
     const remote::Outcome outcome = remote::QueryStatus();
     Line box;
     box << L"The box: " << StateWord(outcome);
-    if (outcome.route != remote::Route::Busy && !device::IsLibraryProblem(outcome.state))
+    if (!remote::NothingDone(outcome) && !device::IsLibraryProblem(outcome.state))
         box << L" (status " << static_cast<long long>(outcome.status) << L")";
     if (outcome.route == remote::Route::Program) box << L", as the running Varnosklen.exe sees it";
     write_line(box.text);

@@ -66,6 +66,9 @@ struct Pending {
     bool withdrawn;  // given up: an answer coming now is refused, and nothing is done
 };
 
+// An answer is taken only from the program's process: it names the
+// program's window, and it carries the request's random id, which only the
+// process the request went to has seen.
 LRESULT CALLBACK ReplyWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_COPYDATA) return user32.DefWindowProcW(hwnd, msg, wParam, lParam);
     auto* pending = reinterpret_cast<Pending*>(user32.GetLongPtr(hwnd, GWLP_USERDATA));

@@ -1,9 +1,14 @@
 // varnosklen-cli and "Varnosklen.exe /switch" run as a script would, with and without the program running.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <regex>
 
+#include "device/BoxLock.h"
 #include "remote/Protocol.h"
+#include "remote/Trust.h"
 #include "support/TestSupport.h"
 #include "window/Form1.h"
 #include "window/Texts.h"
@@ -93,20 +98,27 @@ TEST(CommandLine, StatusAndSwitchWithAndWithoutTheProgramRunning) {
     }
 }
 
-// Nothing a library needs in turn comes from the current folder: one that
-// needs a library found only there does not load.
-TEST(CommandLine, NothingTheLibraryNeedsComesFromTheCurrentFolder) {
+// What a library needs in turn comes only from its own folder, the
+// program's or the system's: one that needs a library found only in the
+// current folder or on PATH does not load; beside it, it does (and lacks the
+// box's functions).
+TEST(CommandLine, WhatTheLibraryNeedsComesOnlyFromItsOwnTheProgramsOrTheSystemsFolder) {
     StandIn box;
-    TempDir programDir, current;
-    const std::pair<const wchar_t*, std::wstring> copies[] = {
-        {L"varnosklen-cli.exe", programDir.File(L"varnosklen-cli.exe")},
-        {L"NeedsDependency.dll", programDir.File(L"AVR309.dll")},
-        {L"VarnosklenDependency.dll", current.File(L"VarnosklenDependency.dll")},
-    };
-    for (const auto& [file, to] : copies) ASSERT_TRUE(CopyFileW((BinDir() + L"\\" + file).c_str(), to.c_str(), FALSE));
-    Program command(programDir.File(L"varnosklen-cli.exe"), current.Path(), {}, false, L"status", true);
-    EXPECT_EQ(command.Finish(), 2u);
-    EXPECT_EQ(command.out, "library-missing\n");
+    TempDir programDir, current, onPath;
+    for (const auto& [file, to] :
+         {std::pair{L"varnosklen-cli.exe", L"varnosklen-cli.exe"}, std::pair{L"NeedsDependency.dll", L"AVR309.dll"}})
+        ASSERT_TRUE(CopyFileW((BinDir() + L"\\" + file).c_str(), programDir.File(to).c_str(), FALSE));
+    const std::pair<const TempDir*, const char*> rows[] = {
+        {&current, "library-missing\n"}, {&onPath, "library-missing\n"}, {&programDir, "library-incomplete\n"}};
+    for (const auto& [dir, out] : rows) {
+        const std::wstring dependency = dir->File(L"VarnosklenDependency.dll");
+        ASSERT_TRUE(CopyFileW((BinDir() + L"\\VarnosklenDependency.dll").c_str(), dependency.c_str(), FALSE));
+        Program command(programDir.File(L"varnosklen-cli.exe"), current.Path(), {L"PATH=" + onPath.Path()}, false,
+                        L"status", true);
+        EXPECT_EQ(command.Finish(), 2u);
+        EXPECT_EQ(command.out, out) << Utf8(dependency);
+        DeleteFileW(dependency.c_str());
+    }
 }
 
 TEST(CommandLine, BadInputIsRefusedWithCode64AndNothingSent) {
@@ -205,6 +217,8 @@ TEST(CommandLine, ARequestIsCarriedOutOnlyWholeWithAReplyWindowAndItsAnswerTaken
     HWND reply = CreateWindowExW(0, remote::REPLY_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     HWND stranger = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const remote::Request whole = remote::MakeRequest(remote::Op::Switch, 7);
+    const remote::Request otherMagic = {~remote::MAGIC, remote::VERSION, 2, 7},
+                          unknownOp = {remote::MAGIC, remote::VERSION, 3, 7};
     struct Bytes {
         remote::Request request;
         uint32_t more;
@@ -221,21 +235,9 @@ TEST(CommandLine, ARequestIsCarriedOutOnlyWholeWithAReplyWindowAndItsAnswerTaken
         {"short of its id", remote::REQUEST_TAG, sizeof whole - 4, whole, true, true, false},
         {"a word too long", remote::REQUEST_TAG, sizeof whole + 4, whole, true, true, false},
         {"another tag", remote::ANSWER_TAG, sizeof whole, whole, true, true, false},
-        {"another magic",
-         remote::REQUEST_TAG,
-         sizeof whole,
-         {~remote::MAGIC, remote::VERSION, 2, 7},
-         true,
-         true,
-         false},
+        {"another magic", remote::REQUEST_TAG, sizeof whole, otherMagic, true, true, false},
         {"the first version", remote::REQUEST_TAG, sizeof whole, {remote::MAGIC, 1, 2, 7}, true, true, false},
-        {"an unknown operation",
-         remote::REQUEST_TAG,
-         sizeof whole,
-         {remote::MAGIC, remote::VERSION, 3, 7},
-         true,
-         true,
-         false},
+        {"an unknown operation", remote::REQUEST_TAG, sizeof whole, unknownOp, true, true, false},
         {"no reply window", remote::REQUEST_TAG, sizeof whole, whole, true, false, false},
     };
     for (const auto& row : rows) {
@@ -268,6 +270,95 @@ TEST(CommandLine, TwoCommandsAtOnceNeverInterleaveTheirSequences) {
     for (size_t i = 1; i < calls.size(); ++i) turns += calls[i].processId != calls[i - 1].processId;
     EXPECT_EQ(turns, 1) << "the sequences of the two processes are interleaved";
     EXPECT_EQ(box->direction, 0) << "two whole presses leave the box as it was";
+}
+
+// Windows judges a thread that has read no messages for five seconds hung,
+// as the command's would be while it polls: a box leaving the bus only after
+// six seconds is still seen to.
+TEST(CommandLine, ASwitchWaitSeesTheBoxLeaveAfterSixSeconds) {
+    StandIn box;
+    box->switchOnCommand = 0;
+    Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+    ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    const ULONGLONG start = GetTickCount64();
+    Command command(BinDir(), L"switch --wait 30");
+    ASSERT_TRUE(WaitFor([&] { return GetTickCount64() - start >= 6000; }));
+    box->onBus = 0;
+    EXPECT_EQ(command.Finish(), 0u);
+    EXPECT_EQ(command.out, "passed-through\n");
+}
+
+// The program took the switch, then ended in the middle of its press: the
+// command cannot say it switched.
+TEST(CommandLine, ASwitchTakenByAProgramThatEndsMidwayIsUnconfirmed) {
+    StandIn box;
+    box->switchOnCommand = 0;
+    Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+    ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    box->delayMs = 300;
+    const LONG mark = box.Mark();
+    Command command(BinDir(), L"switch");
+    ASSERT_TRUE(WaitFor([&] { return box.CountSince(mark, standin::OP_SET_DATA_PORT_DIRECTION) > 0; }));
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, program.Id());
+    ASSERT_TRUE(process && TerminateProcess(process, 1));
+    CloseHandle(process);
+    EXPECT_EQ(command.Finish(), 6u);
+    EXPECT_EQ(command.out, "unconfirmed\n");
+    EXPECT_NE(command.err.find("may or may not have switched"), std::string::npos) << command.err;
+}
+
+// The lock's name taken by another kind of object: no sequence without it.
+TEST(CommandLine, WithoutTheBoxsLockNothingIsSent) {
+    StandIn box;
+    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, device::BOX_LOCK_NAME);
+    ASSERT_TRUE(squatter);
+    const LONG mark = box.Mark();
+    for (const wchar_t* args : {L"switch", L"status"}) {
+        Command command(BinDir(), args);
+        EXPECT_EQ(command.Finish(), 4u) << Utf8(args);
+        EXPECT_EQ(command.out, "busy\n");
+    }
+    EXPECT_EQ(box.Mark(), mark);
+    CloseHandle(squatter);
+}
+
+// Another process may take and release the box's lock, never change it:
+// only the system and its owner hold more. (Wine keeps no label to read.)
+TEST(CommandLine, OthersMayOnlyTakeAndReleaseTheBoxsLock) {
+    device::BoxLock lock(0);
+    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, device::BOX_LOCK_NAME);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor);
+    ASSERT_TRUE(dacl) << "a null DACL gives everyone everything";
+    constexpr DWORD TAKE_AND_RELEASE = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+    int takers = 0;
+    for (WORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        wchar_t* sid = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ConvertSidToStringSidW(&ace->SidStart, &sid));
+        const bool holder = !lstrcmpW(sid, L"S-1-5-18") || !lstrcmpW(sid, L"S-1-3-4");  // the system, the owner
+        EXPECT_TRUE(holder || !(ace->Mask & ~TAKE_AND_RELEASE)) << Utf8(sid);
+        takers += !holder && ace->Mask == TAKE_AND_RELEASE;
+        LocalFree(sid);
+    }
+    EXPECT_GT(takers, 0);
+    LocalFree(descriptor);
+    CloseHandle(mutex);
+}
+
+// Who may have the program drive the box, as its token says.
+TEST(CommandLine, OnlyTheUsersOwnProgramsAtMediumOrAboveMayAsk) {
+    const struct {
+        bool sameUser;
+        DWORD integrity;
+        bool may;
+    } rows[] = {{true, SECURITY_MANDATORY_LOW_RID, false},
+                {true, SECURITY_MANDATORY_MEDIUM_RID, true},
+                {true, SECURITY_MANDATORY_SYSTEM_RID, true},
+                {false, SECURITY_MANDATORY_HIGH_RID, false}};
+    for (const auto& row : rows) EXPECT_EQ(remote::MayAsk(row.sameUser, row.integrity), row.may) << row.integrity;
+    EXPECT_TRUE(remote::MayAsk(GetCurrentProcessId())) << "this test, as its user";
 }
 
 // The places of the search, what is in each, the one used and the box.

@@ -357,30 +357,40 @@ TEST(SearchSchedule, NetworkAndRelativeFoldersOfPathAreNeverSearched) {
 }
 
 // Another program's sequence holds the box: the poll leaves it alone until it
-// is done, then only probes.
-TEST_F(FormTest, ThePollWaitsOutAnotherProgramsSequence) {
+// is done, then only probes. A press waits for it reading the window's
+// messages, as Windows ghosts a window that reads none for five seconds, and
+// goes out once it is done.
+TEST_F(FormTest, ThePollAndThePressWaitOutAnotherProgramsSequence) {
     form->Timer1_Timer();
     ASSERT_EQ(StatusText(), texts::PRESENT);
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), pressing = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool answered = false;
     std::thread other([&] {
         device::BoxLock lock(INFINITE);
         SetEvent(held);
-        WaitForSingleObject(release, INFINITE);
+        WaitForSingleObject(pressing, INFINITE);
+        DWORD_PTR result = 0;
+        answered = support::WaitFor(
+            [&] { return SendMessageTimeoutW(form->Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0; }, 4000);
     });
     ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
     box->onBus = 0;
-    const LONG mark = box.Mark();
+    LONG mark = box.Mark();
     for (int tick = 0; tick < 3; ++tick) form->Timer1_Timer();
     EXPECT_EQ(box.Mark(), mark) << "a probe in the middle of another's sequence";
     EXPECT_EQ(StatusText(), texts::PRESENT);
-    SetEvent(release);
+    SetEvent(pressing);
+    form->Command1_Click();
     other.join();
+    EXPECT_TRUE(answered) << "WM_NULL answered within 100 ms while the press waits";
+    EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), 3) << "the press, once the other is done";
+    mark = box.Mark();
     form->Timer1_Timer();
     EXPECT_EQ(StatusText(), texts::ABSENT);
     const auto calls = box.CallsSince(mark);
     EXPECT_TRUE(calls.size() == 1 && calls[0].op == standin::OP_GET_OUT_DATA_PORT) << "a tick only probes";
     CloseHandle(held);
-    CloseHandle(release);
+    CloseHandle(pressing);
 }
 
 // A press: the probe and three passes, whatever the box and its faults do,

@@ -5,11 +5,11 @@
 
 namespace texts::english {
 
-inline constexpr wchar_t FRAME1[] = L" Design : ";
+inline constexpr wchar_t FRAME1[] = L" Design: ";
 inline constexpr wchar_t LABEL2_TOOLTIP[] = L"Click here to visit my website.";
 inline constexpr wchar_t SEARCHING[] = L"Looking for the device  < Varnosklen > ...";
 inline constexpr wchar_t COMMAND1[] = L"Connect to the shared USB peripheral";
-inline constexpr wchar_t LABEL3[] = L"Status :";
+inline constexpr wchar_t LABEL3[] = L"Status:";
 
 inline constexpr wchar_t ABSENT[] =
     L" The device <Varnosklen> was not found, so you must already be connected to the shared USB peripheral "

@@ -190,7 +190,7 @@ TEST(CommandLine, ABusyProgramIsNeverDrivenBesideNorLaterForAnAskerGone) {
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
         const LONG mark = box.Mark();
         const auto count = [&](standin::Op op) { return box.CountSince(mark, op); };
-        box->delayMs = 400;  // the press's ten calls take four seconds
+        box->delayMs = 800;  // the press's ten calls take eight seconds, a slow start of the command included
         PostMessageW(program.Control(Form1::ID_COMMAND1), BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return count(standin::OP_GET_DATA_PORT_DIRECTION) > 0; }));
         Command command(BinDir(), args);

@@ -130,7 +130,7 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
 
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe"})
             EXPECT_EQ(ReadBytes(File(name)), ReadBytes(BinDir() + L"\\" + name)) << name;
-        for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt"})
+        for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"})
             EXPECT_TRUE(IsFile(File(name))) << name;
         EXPECT_EQ(IsFile(File(L"AVR309.dll")), c.library != None);
         EXPECT_EQ(ShortcutTarget(), Exe());
@@ -268,6 +268,7 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         if (running) program.emplace(Exe(), dir);
 
         ASSERT_EQ(Uninstall(removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
+        EXPECT_FALSE(RegKeyExists(ENTRY_KEY)) << "done when the command returns";
         EXPECT_EQ(program ? program->WaitForExit() : 0u, 0u) << "ended through its window";
         EXPECT_TRUE(WaitFor([&] { return !IsFile(File(L"Uninstall.exe")) && IsFile(dir) == (mine != nullptr); }))
             << "its own file and the folder, once it has ended";
@@ -275,7 +276,6 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
                                     L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"})
             EXPECT_EQ(IsFile(File(name)), mine && !wcscmp(mine, name)) << name;
         EXPECT_FALSE(IsFile(Shortcut()));
-        EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
         EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE),
                   start == Another ? std::optional(another) : std::nullopt);
         EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), start == Another)

@@ -90,6 +90,7 @@ Var LibrarySkip
 Var Restart        ; how the ended program ran: "" (it did not), "shown" or "tray"
 Var OldDir         ; the installed copy's folder, which an install elsewhere replaces
 Var CarryStart     ; 1 when the copy moved here was started with Windows
+Var OldCopied      ; 1 when setup had copied the library into $OldDir
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -258,10 +259,10 @@ Section "$(SEC_PROGRAM)" SecProgram
   Call EndProgram
   ; The library setup copied into the old folder comes along, unless one was
   ; chosen or the new folder has its own.
-  ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  ReadRegDWORD $OldCopied HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
   ${If} $OldDir != ""
     DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
-    ${If} $1 = 1
+    ${If} $OldCopied = 1
     ${AndIf} $LibraryChosen == ""
     ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
     ${AndIf} ${FileExists} "$OldDir\${LIBRARY}"
@@ -327,7 +328,7 @@ Function RemoveOldCopy
   StrCpy $INSTDIR $R9
   Delete "$OldDir\${PROGRAM}"
   Delete "$OldDir\varnosklen-cli.exe"
-  ${If} $Library == "$OldDir\${LIBRARY}"
+  ${If} $OldCopied = 1
     Delete "$OldDir\${LIBRARY}"
   ${EndIf}
   Delete "$OldDir\DIAVASE-README.txt"

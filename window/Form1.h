@@ -46,6 +46,7 @@ public:
     bool ChangeHotkey(const settings::Hotkey& hotkey) override;
     void ChangeStartWithWindows(bool start) override;
     void ChangeNotifications(bool on) override;
+    void ChangeLanguage(settings::Language language) override;
     HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
     // No change of the box is waiting to settle into a notification.
     bool NoticesSettled() const { return notifier_.Settled(); }
@@ -144,6 +145,7 @@ private:
     bool tickWaiting_ = false;
     int pressesWaiting_ = 0;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
+    bool probed_ = false;  // the status box still says it is searching
 
     // By TrayBadge, at the notification area's size, whatever the window's DPI.
     common::ScopedIcon trayIcons_[static_cast<int>(TrayBadge::Count)];

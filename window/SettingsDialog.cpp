@@ -27,6 +27,22 @@ bool IsExtended(UINT key) {
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+// The dialog's texts by control; the language list's are its items.
+struct ControlText {
+    int id;
+    TextId text;
+};
+constexpr ControlText CONTROL_TEXTS[] = {{IDC_SETTINGS_HOTKEY_LABEL, TextId::SettingsHotkeyLabel},
+                                         {IDC_SETTINGS_NO_HOTKEY, TextId::SettingsNoHotkey},
+                                         {IDC_SETTINGS_START_WITH_WINDOWS, TextId::SettingsStartWithWindows},
+                                         {IDC_SETTINGS_NOTIFICATIONS, TextId::SettingsNotifications},
+                                         {IDC_SETTINGS_LANGUAGE_LABEL, TextId::SettingsLanguageLabel},
+                                         {IDOK, TextId::SettingsOk},
+                                         {IDCANCEL, TextId::SettingsCancel}};
+// In the list's order, which is that of LanguageChoice.
+constexpr settings::LanguageChoice LANGUAGE_CHOICES[] = {
+    settings::LanguageChoice::Automatic, settings::LanguageChoice::Greek, settings::LanguageChoice::English};
+
 WORD BoxValue(HWND dialog) {
     return static_cast<WORD>(SendMessageW(Item(dialog, IDC_SETTINGS_HOTKEY), HKM_GETHOTKEY, 0, 0));
 }
@@ -74,11 +90,18 @@ INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, 
 
 INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
-    case WM_INITDIALOG: ShowValues(); return TRUE;  // the focus on the hotkey box
+    case WM_INITDIALOG:
+        languageAtOpen_ = LanguageInUse();
+        ShowTexts();
+        ShowValues();
+        return TRUE;  // the focus on the hotkey box
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: Accept(); return TRUE;
-        case IDCANCEL: DestroyWindow(hwnd_); return TRUE;  // also Esc and the close box
+        case IDCANCEL: Close(); return TRUE;  // also Esc and the close box
+        case IDC_SETTINGS_LANGUAGE:
+            if (HIWORD(wParam) == CBN_SELCHANGE) PreviewLanguage();
+            return TRUE;
         case IDC_SETTINGS_NO_HOTKEY:
             SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, 0, 0);
             SetFocus(Item(hwnd_, IDC_SETTINGS_HOTKEY));
@@ -93,6 +116,37 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// In the language in use; the languages' own names are the same in all.
+void SettingsDialog::ShowTexts() {
+    SetWindowTextW(hwnd_, Text(TextId::SettingsCaption));
+    for (const ControlText& c : CONTROL_TEXTS) SetDlgItemTextW(hwnd_, c.id, Text(c.text));
+    HWND list = Item(hwnd_, IDC_SETTINGS_LANGUAGE);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    const wchar_t* const names[] = {Text(TextId::SettingsLanguageAutomatic), texts::LANGUAGE_GREEK,
+                                    texts::LANGUAGE_ENGLISH};
+    for (const wchar_t* name : names) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SendMessageW(list, CB_SETCURSEL, selected, 0);
+}
+
+settings::LanguageChoice SettingsDialog::ChosenLanguage() const {
+    const LRESULT selected = SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_GETCURSEL, 0, 0);
+    return selected >= 0 && selected < 3 ? LANGUAGE_CHOICES[selected] : shown_.language;
+}
+
+void SettingsDialog::PreviewLanguage() {
+    const settings::Language language = settings::ChooseLanguage(ChosenLanguage(), GetUserDefaultUILanguage());
+    if (language == LanguageInUse()) return;
+    owner_->ChangeLanguage(language);
+    ShowTexts();
+}
+
+// Nothing changes: a language tried in the dialog is taken back.
+void SettingsDialog::Close() {
+    if (LanguageInUse() != languageAtOpen_) owner_->ChangeLanguage(languageAtOpen_);
+    DestroyWindow(hwnd_);
+}
+
 // What is in force as the dialog opens; OK compares the controls with it.
 void SettingsDialog::ShowValues() {
     shown_ = owner_->SettingsInForce();
@@ -100,6 +154,7 @@ void SettingsDialog::ShowValues() {
     SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, shownHotkeyBox_, 0);
     CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_SETCURSEL, static_cast<WPARAM>(shown_.language), 0);
 }
 
 // Only what the user changed is applied and saved. A hotkey that cannot be
@@ -108,12 +163,12 @@ void SettingsDialog::Accept() {
     const WORD box = BoxValue(hwnd_);
     if (box != shownHotkeyBox_) {
         const settings::Hotkey hotkey = HotkeyOfBox(box);
-        if (!settings::IsAllowed(hotkey)) return Refuse(texts::HOTKEY_NOT_ALLOWED);
+        if (!settings::IsAllowed(hotkey)) return Refuse(Text(TextId::HotkeyNotAllowed));
         if (!owner_->ChangeHotkey(hotkey)) {
             settings::HotkeyText name;
             settings::FormatHotkey(hotkey, name);
             wchar_t message[512];
-            wsprintfW(message, texts::HOTKEY_TAKEN, name);
+            wsprintfW(message, Text(TextId::HotkeyTaken), name);
             return Refuse(message);
         }
         settings::WriteHotkey(hotkey);
@@ -125,6 +180,8 @@ void SettingsDialog::Accept() {
         settings::WriteNotifications(notifications);
         owner_->ChangeNotifications(notifications);
     }
+    const settings::LanguageChoice language = ChosenLanguage();
+    if (language != shown_.language) settings::WriteLanguageChoice(language);
     DestroyWindow(hwnd_);
 }
 

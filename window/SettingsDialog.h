@@ -1,16 +1,19 @@
-// The settings dialog: the switch's hotkey, start with Windows and the
-// notifications. Modeless and one at a time; OK applies and saves what the
-// user changed, Cancel, Esc and closing change nothing.
+// The settings dialog: the switch's hotkey, start with Windows, the
+// notifications and the language. Modeless and one at a time; OK applies and
+// saves what the user changed, Cancel, Esc and closing change nothing. A
+// language chosen shows at once, in the dialog and the window, until Cancel.
 #pragma once
 
 #include <windows.h>
 
 #include "settings/Hotkey.h"
+#include "settings/Language.h"
 
 struct SettingsValues {
     settings::Hotkey hotkey;  // the one in force, NO_HOTKEY for none
     bool startWithWindows;
     bool notifications;
+    settings::LanguageChoice language;
 };
 
 // What the dialog needs of the window it serves.
@@ -22,6 +25,8 @@ public:
     virtual bool ChangeHotkey(const settings::Hotkey& hotkey) = 0;
     virtual void ChangeStartWithWindows(bool start) = 0;
     virtual void ChangeNotifications(bool on) = 0;
+    // Everything the window shows, in this language from now on.
+    virtual void ChangeLanguage(settings::Language language) = 0;
 
 protected:
     ~SettingsOwner() = default;
@@ -42,7 +47,11 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ShowTexts();
     void ShowValues();
+    settings::LanguageChoice ChosenLanguage() const;
+    void PreviewLanguage();
+    void Close();
     void Accept();
     void Refuse(const wchar_t* message);
 
@@ -50,4 +59,5 @@ private:
     SettingsOwner* owner_ = nullptr;
     SettingsValues shown_ = {};
     WORD shownHotkeyBox_ = 0;  // a hotkey with Win is kept unless the box is changed
+    settings::Language languageAtOpen_ = settings::Language::Greek;
 };

@@ -13,6 +13,11 @@
 #define IDC_SETTINGS_NO_HOTKEY 1002
 #define IDC_SETTINGS_START_WITH_WINDOWS 1003
 #define IDC_SETTINGS_NOTIFICATIONS 1004
+// The print switch: its label, the printer list and the sentence when the
+// spooler gives no notifications.
+#define IDC_SETTINGS_PRINTER_LABEL 1005
+#define IDC_SETTINGS_PRINTER 1006
+#define IDC_SETTINGS_PRINTER_NOTE 1007
 // The main window's keyboard shortcuts, and the command of its settings one.
 #define IDA_MAIN 1
 #define IDM_SETTINGS 206

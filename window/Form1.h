@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/Scoped.h"
+#include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
 #include "window/Notifier.h"
@@ -46,7 +47,13 @@ public:
     bool ChangeHotkey(const settings::Hotkey& hotkey) override;
     void ChangeStartWithWindows(bool start) override;
     void ChangeNotifications(bool on) override;
+    void ChangePrinter(const wchar_t* name) override;
     HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
+    // The print switch: the chosen printer's queue, whose handle the message
+    // loop waits on beside the messages (null while nothing is watched), and
+    // what to do once it is signalled.
+    HANDLE PrinterChangeHandle() const { return printWatch_.ChangeHandle(); }
+    void PrinterQueueChanged();
     // No change of the box is waiting to settle into a notification.
     bool NoticesSettled() const { return notifier_.Settled(); }
 
@@ -116,6 +123,8 @@ private:
     bool StartsWithWindows();
     // What the window does with the box's settled changes while it is hidden.
     void NoteDeviceState();
+    void WatchChosenPrinter();
+    void PressForPrinting();
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -144,6 +153,7 @@ private:
     bool tickWaiting_ = false;
     int pressesWaiting_ = 0;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
+    ULONGLONG passesSentAt_ = 0;  // when the last switch passes went out; 0 for never
 
     // By TrayBadge, at the notification area's size, whatever the window's DPI.
     common::ScopedIcon trayIcons_[static_cast<int>(TrayBadge::Count)];
@@ -159,5 +169,8 @@ private:
     bool notificationsOn_ = true;
     Notifier notifier_;
     SettingsDialog settingsDialog_;
-    HACCEL shortcuts_ = nullptr;  // a resource's, freed with the program
+    printing::PrinterName printer_ = {};  // whose jobs take the box; empty for none
+    printing::QueueWatcher printWatch_;
+    bool printFailureSaid_ = false;  // a job's press that could not be made, told once
+    HACCEL shortcuts_ = nullptr;     // a resource's, freed with the program
 };

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
+#include "printing/PrinterSetting.h"
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
 #include "window/Texts.h"
@@ -27,6 +30,15 @@ bool IsExtended(UINT key) {
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+// What each entry of the printer list stands for.
+enum PrinterEntry : LPARAM { NO_PRINTER, LISTED_PRINTER, GONE_PRINTER };
+
+LRESULT AddEntry(HWND list, const wchar_t* text, PrinterEntry entry) {
+    const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(list, CB_SETITEMDATA, index, entry);
+    return index;
+}
+
 WORD BoxValue(HWND dialog) {
     return static_cast<WORD>(SendMessageW(Item(dialog, IDC_SETTINGS_HOTKEY), HKM_GETHOTKEY, 0, 0));
 }
@@ -100,6 +112,48 @@ void SettingsDialog::ShowValues() {
     SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, shownHotkeyBox_, 0);
     CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
+    ShowPrinters();
+}
+
+// None, this PC's printers and a chosen one that no longer exists, which is
+// shown as such. The spooler is asked about the chosen printer (or the first
+// listed, or the print server): without its notifications the list stays off
+// and one sentence says why.
+void SettingsDialog::ShowPrinters() {
+    HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    AddEntry(list, texts::PRINTER_NONE, NO_PRINTER);
+    const printing::Spooler* spooler = printing::ActiveSpooler();
+    std::vector<BYTE> buffer;
+    DWORD count = 0;
+    if (!spooler || !printing::ListPrinters(*spooler, buffer, count)) count = 0;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    LRESULT chosen = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        const LRESULT index = AddEntry(list, printers[i].pPrinterName, LISTED_PRINTER);
+        if (shown_.printer[0] && lstrcmpiW(printers[i].pPrinterName, shown_.printer) == 0) chosen = index;
+    }
+    if (shown_.printer[0] && !chosen) {
+        wchar_t gone[printing::NAME_CHARS + 64];
+        wsprintfW(gone, texts::PRINTER_GONE, shown_.printer);
+        chosen = AddEntry(list, gone, GONE_PRINTER);
+    }
+    SendMessageW(list, CB_SETCURSEL, chosen, 0);
+    const wchar_t* asked = shown_.printer[0] ? shown_.printer : count ? printers[0].pPrinterName : nullptr;
+    const printing::Watch watch = printing::TryWatch(spooler, asked);
+    const bool unavailable = watch == printing::Watch::NoNotifications || watch == printing::Watch::NoSpooler;
+    SetDlgItemTextW(hwnd_, IDC_SETTINGS_PRINTER_NOTE, unavailable ? texts::PRINT_SWITCH_UNAVAILABLE : L"");
+    EnableWindow(list, !unavailable);
+}
+
+void SettingsDialog::ChosenPrinter(printing::PrinterName& name) {
+    HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
+    const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const LRESULT entry = index == CB_ERR ? NO_PRINTER : SendMessageW(list, CB_GETITEMDATA, index, 0);
+    name[0] = L'\0';
+    if (entry == GONE_PRINTER) lstrcpynW(name, shown_.printer, printing::NAME_CHARS);
+    if (entry == LISTED_PRINTER && SendMessageW(list, CB_GETLBTEXTLEN, index, 0) < LRESULT(printing::NAME_CHARS))
+        SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
 }
 
 // Only what the user changed is applied and saved. A hotkey that cannot be
@@ -124,6 +178,12 @@ void SettingsDialog::Accept() {
     if (notifications != shown_.notifications) {
         settings::WriteNotifications(notifications);
         owner_->ChangeNotifications(notifications);
+    }
+    printing::PrinterName printer;
+    ChosenPrinter(printer);
+    if (lstrcmpW(printer, shown_.printer) != 0) {
+        printing::WriteChosenPrinter(printer);
+        owner_->ChangePrinter(printer);
     }
     DestroyWindow(hwnd_);
 }

@@ -1,16 +1,18 @@
-// The settings dialog: the switch's hotkey, start with Windows and the
-// notifications. Modeless and one at a time; OK applies and saves what the
+// The settings dialog: the switch's hotkey, start with Windows, the
+// notifications and the printer whose jobs take the box. Modeless and one at a time; OK applies and saves what the
 // user changed, Cancel, Esc and closing change nothing.
 #pragma once
 
 #include <windows.h>
 
+#include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
 
 struct SettingsValues {
     settings::Hotkey hotkey;  // the one in force, NO_HOTKEY for none
     bool startWithWindows;
     bool notifications;
+    printing::PrinterName printer;  // whose jobs take the box; empty for none
 };
 
 // What the dialog needs of the window it serves.
@@ -22,6 +24,8 @@ public:
     virtual bool ChangeHotkey(const settings::Hotkey& hotkey) = 0;
     virtual void ChangeStartWithWindows(bool start) = 0;
     virtual void ChangeNotifications(bool on) = 0;
+    // Watches this printer's queue from now, or none (empty).
+    virtual void ChangePrinter(const wchar_t* name) = 0;
 
 protected:
     ~SettingsOwner() = default;
@@ -43,6 +47,8 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void ShowValues();
+    void ShowPrinters();
+    void ChosenPrinter(printing::PrinterName& name);
     void Accept();
     void Refuse(const wchar_t* message);
 

@@ -82,6 +82,19 @@ inline constexpr wchar_t NOTICE_LIBRARY_BACK_ABSENT[] =
     L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> δεν είναι στον δίαυλο: το κοινό "
     L"περιφερειακό USB είναι συνδεδεμένο με αυτόν τον υπολογιστή.";
 
+// The print switch: in the settings dialog, whose label for it is in its
+// resource, and its notifications.
+inline constexpr wchar_t PRINTER_NONE[] = L"(κανένας: απενεργοποιημένο)";
+inline constexpr wchar_t PRINTER_GONE[] = L"%s (δεν υπάρχει πια)";
+inline constexpr wchar_t PRINT_SWITCH_UNAVAILABLE[] =
+    L"Η αυτόματη σύνδεση δεν είναι διαθέσιμη: τα Windows δεν ειδοποιούν το πρόγραμμα για τις εργασίες αυτού του "
+    L"εκτυπωτή.";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
+    L"Το κοινό περιφερειακό USB συνδέθηκε σε αυτόν τον υπολογιστή για την εκτύπωσή σας.";
+inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
+    L"Η εκτύπωσή σας περιμένει: το κοινό περιφερειακό USB δεν μπόρεσε να συνδεθεί αυτόματα σε αυτόν τον "
+    L"υπολογιστή. Πατήστε «Σύνδεση με το κοινό περιφεριακό USB».";
+
 }  // namespace texts
 
 namespace colours {

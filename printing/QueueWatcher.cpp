@@ -26,6 +26,10 @@ bool Sized(std::vector<BYTE>& buffer, DWORD& count, Call call) {
     return false;
 }
 
+PRINTER_NOTIFY_OPTIONS_TYPE JobFields() {
+    return {JOB_NOTIFY_TYPE, 0, 0, 0, sizeof JOB_FIELDS / sizeof JOB_FIELDS[0], const_cast<WORD*>(JOB_FIELDS)};
+}
+
 }  // namespace
 
 bool JobLedger::Knows(DWORD id) const { return std::find(known_.begin(), known_.end(), id) != known_.end(); }
@@ -114,8 +118,7 @@ Watch QueueWatcher::Start(const Spooler* spooler, const wchar_t* printer) {
         printer_ = nullptr;
         return Watch::PrinterGone;
     }
-    PRINTER_NOTIFY_OPTIONS_TYPE type = {
-        JOB_NOTIFY_TYPE, 0, 0, 0, sizeof JOB_FIELDS / sizeof JOB_FIELDS[0], const_cast<WORD*>(JOB_FIELDS)};
+    PRINTER_NOTIFY_OPTIONS_TYPE type = JobFields();
     PRINTER_NOTIFY_OPTIONS options = {2, 0, 1, &type};
     HANDLE change = spooler_->findFirstChange(printer_, PRINTER_CHANGE_ADD_JOB, 0, &options);
     if (change == INVALID_HANDLE_VALUE || !change) {
@@ -151,11 +154,22 @@ int QueueWatcher::TakeChanges() {
         return 0;
     }
     auto* info = static_cast<PRINTER_NOTIFY_INFO*>(data);
-    // Too much changed for the spooler to tell: the queue as it is now.
-    const bool discarded = !info || (info->Flags & PRINTER_NOTIFY_INFO_DISCARDED);
-    const int found = discarded ? Refresh() : NewJobsInNotification(*info, ledger_, user_);
-    if (info) spooler_->freeNotifyInfo(info);
-    return found;
+    if (!info) return Refresh();
+    const bool discarded = info->Flags & PRINTER_NOTIFY_INFO_DISCARDED;
+    const int found = discarded ? 0 : NewJobsInNotification(*info, ledger_, user_);
+    spooler_->freeNotifyInfo(info);
+    if (!discarded) return found;
+    // Too much changed for the spooler to tell, and it tells nothing more
+    // until asked for a refresh: asked for, then the queue as it is now.
+    PRINTER_NOTIFY_OPTIONS_TYPE type = JobFields();
+    PRINTER_NOTIFY_OPTIONS refresh = {2, PRINTER_NOTIFY_OPTIONS_REFRESH, 1, &type};
+    data = nullptr;
+    if (!spooler_->findNextChange(change_, &what, &refresh, &data)) {
+        Stop();
+        return 0;
+    }
+    if (data) spooler_->freeNotifyInfo(static_cast<PRINTER_NOTIFY_INFO*>(data));
+    return Refresh();
 }
 
 // Without a printer to ask about, the print server is asked for the changes

@@ -90,7 +90,7 @@ HANDLE WINAPI FindFirst(HANDLE printer, DWORD, DWORD, void*) {
     SpoolerModel& m = M();
     if (!m.notifications) return INVALID_HANDLE_VALUE;
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m.changes.push_back({reinterpret_cast<size_t>(printer) - 1, event, {}, false});
+    m.changes.push_back({reinterpret_cast<size_t>(printer) - 1, event, {}, false, false});
     return event;
 }
 
@@ -101,11 +101,18 @@ SpoolerModel::Change* ChangeOf(HANDLE event) {
 }
 
 // One block, as the spooler's own: the header, the entries, then the names.
-BOOL WINAPI FindNext(HANDLE event, DWORD* what, void*, void** info) {
-    M();
+// A refresh answers with every job of the queue, and lets the watch be told again.
+BOOL WINAPI FindNext(HANDLE event, DWORD* what, void* options, void** info) {
+    SpoolerModel& m = M();
     SpoolerModel::Change* change = ChangeOf(event);
     if (!change) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
     ResetEvent(event);
+    if (options && (static_cast<PRINTER_NOTIFY_OPTIONS*>(options)->Flags & PRINTER_NOTIFY_OPTIONS_REFRESH)) {
+        change->silenced = false;
+        change->pending.clear();
+        for (const auto& job : m.jobs)
+            if (job.printer == m.printers[change->printer]) change->pending.push_back({job.id, job.user, 0});
+    }
     const size_t entries = change->discarded ? 0 : change->pending.size() * 2;
     const size_t header = sizeof(PRINTER_NOTIFY_INFO) + entries * sizeof(PRINTER_NOTIFY_INFO_DATA);
     auto* block = static_cast<BYTE*>(std::calloc(1, header + entries * 64 * sizeof(wchar_t)));
@@ -125,6 +132,7 @@ BOOL WINAPI FindNext(HANDLE event, DWORD* what, void*, void** info) {
         status.NotifyData.adwData[0] = e.status;
     }
     change->pending.clear();
+    change->silenced = change->discarded;
     change->discarded = false;
     *what = PRINTER_CHANGE_ADD_JOB;
     *info = notify;
@@ -142,7 +150,8 @@ BOOL WINAPI FindClose(HANDLE event) {
 
 void Tell(const std::wstring& printer, const SpoolerModel::Entry& entry) {
     for (auto& change : spooler.changes) {
-        if (change.printer >= spooler.printers.size() || spooler.printers[change.printer] != printer) continue;
+        if (change.silenced || change.printer >= spooler.printers.size() || spooler.printers[change.printer] != printer)
+            continue;
         change.pending.push_back(entry);
         SetEvent(change.event);
     }

@@ -1,7 +1,8 @@
 // A stand-in for the spooler's calls the print switch makes, as Windows
 // documents them: printers, each with a queue of jobs of this or another
 // user, a change notification per watch whose handle is a real event, a
-// notification that says it discarded what it could not hold, a job that
+// notification that says it discarded what it could not hold (after which
+// nothing more is told until a refresh is asked for), a job that
 // ends before it is read, an unknown printer, a standard user's rights, and
 // a spooler with no notifications at all. One per process.
 #pragma once
@@ -47,6 +48,7 @@ public:
         HANDLE event;
         std::vector<Entry> pending;
         bool discarded;
+        bool silenced;  // told it discarded, and not yet asked for a refresh
     };
     std::vector<std::wstring> printers;
     std::vector<Job> jobs;

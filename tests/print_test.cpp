@@ -77,6 +77,8 @@ TEST_F(PrintTest, OnlyANewJobOfThisUserOnTheChosenPrinterWhileTheBoxIsOnTheBusPr
         {"a burst over two wakes", LASER, true, none,
          [&] { spooler.AddJob(LASER, me), Loop(), spooler.AddJob(LASER, me); }, 1},
         {"a refresh after DISCARDED", LASER, true, none, [&] { spooler.AddJob(LASER, me), spooler.Discard(); }, 1},
+        {"a job after a DISCARDED refresh", LASER, true, none,
+         [&] { spooler.AddJob(LASER, SOMEONE), spooler.Discard(), Loop(), spooler.AddJob(LASER, me); }, 1},
         {"another user's job", LASER, true, none, [&] { spooler.AddJob(LASER, SOMEONE); }, 0},
         {"a job on another printer", LASER, true, none, [&] { spooler.AddJob(OTHER, me); }, 0},
         {"a job while off the bus", LASER, false, none, [&] { spooler.AddJob(LASER, me); }, 0},

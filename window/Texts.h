@@ -84,7 +84,7 @@ inline constexpr wchar_t NOTICE_LIBRARY_BACK_ABSENT[] =
 
 // The print switch: in the settings dialog, whose label for it is in its
 // resource, and its notifications.
-inline constexpr wchar_t PRINTER_NONE[] = L"(κανένας: απενεργοποιημένο)";
+inline constexpr wchar_t PRINTER_NONE[] = L"(κανένας)";
 inline constexpr wchar_t PRINTER_GONE[] = L"%s (δεν υπάρχει πια)";
 inline constexpr wchar_t PRINT_SWITCH_UNAVAILABLE[] =
     L"Η αυτόματη σύνδεση δεν είναι διαθέσιμη: τα Windows δεν ειδοποιούν το πρόγραμμα για τις εργασίες αυτού του "

@@ -9,6 +9,7 @@ trap cleanup EXIT
 
 bash "$ROOT/scripts/setup.sh"
 bash "$ROOT/scripts/format.sh" --check
+bash "$ROOT/scripts/links.sh"
 prepare_wine_session -DVARNOSKLEN_WERROR=ON
 build_other -DVARNOSKLEN_WERROR=ON
 check_release_build

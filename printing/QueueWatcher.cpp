@@ -2,8 +2,6 @@
 
 #include <lmcons.h>
 
-#include <algorithm>
-
 namespace printing {
 
 namespace {
@@ -13,15 +11,14 @@ bool SameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(
 // Calls an Enum* function until the buffer holds the whole answer: the list
 // may grow between the call that sizes it and the one that fills it.
 template <typename Call>
-bool Sized(std::vector<BYTE>& buffer, DWORD& count, Call call) {
+bool Sized(Buffer& buffer, DWORD& count, Call call) {
     constexpr int ATTEMPTS = 4;
     for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
         DWORD needed = 0;
         count = 0;
-        if (call(buffer.empty() ? nullptr : buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count))
-            return true;
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size()) return false;
-        buffer.resize(needed);
+        if (call(buffer.Data(), buffer.Size(), &needed, &count)) return true;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.Size() || !buffer.Resize(needed))
+            return false;
     }
     return false;
 }
@@ -32,7 +29,18 @@ PRINTER_NOTIFY_OPTIONS_TYPE JobFields() {
 
 }  // namespace
 
-bool JobLedger::Knows(DWORD id) const { return std::find(known_.begin(), known_.end(), id) != known_.end(); }
+bool Buffer::Resize(DWORD bytes) {
+    if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    data_ = bytes ? static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, bytes)) : nullptr;
+    size_ = data_ ? bytes : 0;
+    return data_ || !bytes;
+}
+
+bool JobLedger::Knows(DWORD id) const {
+    for (DWORD i = 0; i < count_; ++i)
+        if (known_[i] == id) return true;
+    return false;
+}
 
 bool JobLedger::Note(DWORD id, const wchar_t* owner, DWORD status, const wchar_t* user) {
     if (status & JOB_STATUS_DELETED) {
@@ -40,11 +48,17 @@ bool JobLedger::Note(DWORD id, const wchar_t* owner, DWORD status, const wchar_t
         return false;
     }
     if (!owner || Knows(id)) return false;
-    known_.push_back(id);
+    if (count_ == CAPACITY) Forget(known_[0]);
+    known_[count_++] = id;
     return !(status & JOB_ENDED) && SameName(owner, user);
 }
 
-void JobLedger::Forget(DWORD id) { known_.erase(std::remove(known_.begin(), known_.end(), id), known_.end()); }
+void JobLedger::Forget(DWORD id) {
+    DWORD kept = 0;
+    for (DWORD i = 0; i < count_; ++i)
+        if (known_[i] != id) known_[kept++] = known_[i];
+    count_ = kept;
+}
 
 // The entries of one job may come in any order and mixed with others': each
 // job is noted once, with all the notification says of it.
@@ -84,14 +98,14 @@ int NewJobsInList(const JOB_INFO_1W* jobs, DWORD count, JobLedger& ledger, const
     return found;
 }
 
-bool ListJobs(const Spooler& spooler, HANDLE printer, std::vector<BYTE>& buffer, DWORD& count) {
+bool ListJobs(const Spooler& spooler, HANDLE printer, Buffer& buffer, DWORD& count) {
     constexpr DWORD ALL_JOBS = 0xFFFFFFFF;
     return Sized(buffer, count, [&](BYTE* data, DWORD bytes, DWORD* needed, DWORD* returned) {
         return spooler.enumJobs(printer, 0, ALL_JOBS, 1, data, bytes, needed, returned);
     });
 }
 
-bool ListPrinters(const Spooler& spooler, std::vector<BYTE>& buffer, DWORD& count) {
+bool ListPrinters(const Spooler& spooler, Buffer& buffer, DWORD& count) {
     return Sized(buffer, count, [&](BYTE* data, DWORD bytes, DWORD* needed, DWORD* returned) {
         return spooler.enumPrinters(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, data, bytes, needed,
                                     returned);
@@ -140,7 +154,7 @@ void QueueWatcher::Stop() {
 int QueueWatcher::Refresh() {
     DWORD count = 0;
     if (!ListJobs(*spooler_, printer_, jobs_, count)) return 0;
-    return NewJobsInList(reinterpret_cast<const JOB_INFO_1W*>(jobs_.data()), count, ledger_, user_);
+    return NewJobsInList(reinterpret_cast<const JOB_INFO_1W*>(jobs_.Data()), count, ledger_, user_);
 }
 
 int QueueWatcher::TakeChanges() {

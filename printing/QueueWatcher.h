@@ -7,8 +7,6 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <vector>
-
 #include "printing/Spooler.h"
 
 namespace printing {
@@ -23,21 +21,44 @@ inline constexpr WORD JOB_FIELDS[] = {JOB_NOTIFY_FIELD_USER_NAME, JOB_NOTIFY_FIE
 // A job in one of these states is over: nothing of it is waiting to print.
 inline constexpr DWORD JOB_ENDED = JOB_STATUS_DELETING | JOB_STATUS_DELETED | JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE;
 
+// Memory for the spooler's answers, from the process heap: the program does
+// without the C++ library's containers, which would bring its runtime in.
+class Buffer {
+public:
+    Buffer() = default;
+    ~Buffer() { Resize(0); }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    BYTE* Data() const { return data_; }
+    DWORD Size() const { return size_; }
+    // Room for bytes; what was there is not kept. False when none could be had.
+    bool Resize(DWORD bytes);
+
+private:
+    BYTE* data_ = nullptr;
+    DWORD size_ = 0;
+};
+
 // What became of watching a printer.
 enum class Watch { Off, On, PrinterGone, NoNotifications, NoSpooler };
 
 // The jobs seen so far. A job is new once: when first told of with its owner.
+// A queue longer than the ledger forgets its oldest jobs first.
 class JobLedger {
 public:
+    static constexpr DWORD CAPACITY = 512;
+
     // One job as the spooler told of it; owner null when not told. True for a
     // new job of the user that is still waiting.
     bool Note(DWORD id, const wchar_t* owner, DWORD status, const wchar_t* user);
     void Forget(DWORD id);
-    void Clear() { known_.clear(); }
+    void Clear() { count_ = 0; }
 
 private:
     bool Knows(DWORD id) const;
-    std::vector<DWORD> known_;
+    DWORD known_[CAPACITY] = {};
+    DWORD count_ = 0;
 };
 
 // A notification's job entries: the new waiting jobs of the user in it.
@@ -49,8 +70,8 @@ int NewJobsInList(const JOB_INFO_1W* jobs, DWORD count, JobLedger& ledger, const
 // EnumJobs (level 1) and EnumPrinters (level 4, this PC's and its
 // connections) into a buffer of the size the spooler says it needs. False
 // when the spooler refuses.
-bool ListJobs(const Spooler& spooler, HANDLE printer, std::vector<BYTE>& buffer, DWORD& count);
-bool ListPrinters(const Spooler& spooler, std::vector<BYTE>& buffer, DWORD& count);
+bool ListJobs(const Spooler& spooler, HANDLE printer, Buffer& buffer, DWORD& count);
+bool ListPrinters(const Spooler& spooler, Buffer& buffer, DWORD& count);
 
 // This process's user, as the spooler names a job's owner.
 bool CurrentUser(PrinterName& user);
@@ -79,7 +100,7 @@ private:
     HANDLE change_ = nullptr;
     PrinterName user_ = {};
     JobLedger ledger_;
-    std::vector<BYTE> jobs_;
+    Buffer jobs_;
 };
 
 // Whether the spooler tells of the printer's jobs: a watch started and stopped.

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "printing/PrinterSetting.h"
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
@@ -124,10 +122,10 @@ void SettingsDialog::ShowPrinters() {
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     AddEntry(list, texts::PRINTER_NONE, NO_PRINTER);
     const printing::Spooler* spooler = printing::ActiveSpooler();
-    std::vector<BYTE> buffer;
+    printing::Buffer buffer;
     DWORD count = 0;
     if (!spooler || !printing::ListPrinters(*spooler, buffer, count)) count = 0;
-    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.Data());
     LRESULT chosen = 0;
     for (DWORD i = 0; i < count; ++i) {
         const LRESULT index = AddEntry(list, printers[i].pPrinterName, LISTED_PRINTER);

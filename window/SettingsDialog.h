@@ -1,6 +1,7 @@
 // The settings dialog: the switch's hotkey, start with Windows, the
-// notifications and the printer whose jobs take the box. Modeless and one at a time; OK applies and saves what the
-// user changed, Cancel, Esc and closing change nothing.
+// notifications and the printer whose jobs take the box. Modeless and one at
+// a time; OK applies and saves what the user changed, Cancel, Esc and closing
+// change nothing.
 #pragma once
 
 #include <windows.h>

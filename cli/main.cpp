@@ -9,6 +9,7 @@
 #include "device/BoxLock.h"
 #include "device/LibrarySearch.h"
 #include "remote/Operations.h"
+#include "settings/Language.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ constexpr DWORD POLL_MS = 100;
 constexpr wchar_t SHORT_USAGE[] =
     L"usage: varnosklen-cli status [--json] | switch [--wait SECONDS] | watch [--json] | doctor | --help | --version\n";
 
+// The help in English everywhere; where the program speaks Greek, in Greek
+// after it, as it has always been.
 constexpr wchar_t USAGE[] =
     L"varnosklen-cli: the USB sharing switch Varnosklen from the command line.\n"
     L"\n"
@@ -32,7 +35,9 @@ constexpr wchar_t USAGE[] =
     L"2 AVR309.dll missing, incomplete or 64-bit; 3 still on the bus when the wait ran out;\n"
     L"4 busy: the running Varnosklen.exe did not take the request in time, or another\n"
     L"program held the box (nothing sent); 64 bad input; 130 ended by Ctrl+C.\n"
-    L"With Varnosklen.exe running, status and switch go through it.\n"
+    L"With Varnosklen.exe running, status and switch go through it.\n";
+
+constexpr wchar_t USAGE_GREEK[] =
     L"\n"
     L"varnosklen-cli: ο διακόπτης κοινής χρήσης USB Varnosklen από τη γραμμή εντολών.\n"
     L"\n"
@@ -197,7 +202,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     switch (parsed.command.kind) {
-    case cli::CommandKind::Help: Write(out, USAGE); return 0;
+    case cli::CommandKind::Help:
+        Write(out, USAGE);
+        if (settings::LanguageInEffect() == settings::Language::Greek) Write(out, USAGE_GREEK);
+        return 0;
     case cli::CommandKind::Version: return Version();
     case cli::CommandKind::Status: return Status(parsed.command);
     case cli::CommandKind::Switch: return Switch(parsed.command);

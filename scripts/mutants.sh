@@ -25,7 +25,8 @@ import os, re, subprocess, sys
 src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
 
 NSI = "packaging/installer.nsi"
-# fault, file, text, replacement, test executable, gtest filter
+ENGLISH = {"LC_ALL": "en_US.UTF-8", "VARNOSKLEN_EXPECT_ACP": "1252"}
+# fault, file, text, replacement, test executable, gtest filter[, environment]
 FAULTS = [
     ("a pass mask out of order", "device/SwitchCommand.h", "{0x02, 0x01, 0x02}", "{0x01, 0x02, 0x02}",
      "form_test", "FormTest.APressSendsTheTenCalls*"),
@@ -34,9 +35,11 @@ FAULTS = [
     ("a status of 257 read as absent", "device/SwitchCommand.cpp", "status == module1::DEVICE_NOT_PRESENT",
      "static_cast<uint8_t>(status) == module1::DEVICE_NOT_PRESENT", "form_test", "FormTest.ThePollShows*"),
     ("the button enabled while the box is absent", "window/StatusBox.cpp",
-     "{texts::ABSENT, colours::ABSENT, ButtonChange::Disable,", "{texts::ABSENT, colours::ABSENT, ButtonChange::Enable,",
+     "{Text(TextId::Absent), colours::ABSENT, ButtonChange::Disable,",
+     "{Text(TextId::Absent), colours::ABSENT, ButtonChange::Enable,",
      "form_test", "FormTest.ThePollShows*"),
-    ("a press shows the poll's long text", "window/StatusBox.cpp", "{texts::SHORT_PRESENT,", "{texts::PRESENT,",
+    ("a press shows the poll's long text", "window/StatusBox.cpp", "{Text(TextId::ShortPresent),",
+     "{Text(TextId::Present),",
      "form_test", "FormTest.APressSendsTheTenCalls*"),
     ("Enter presses a disabled button", "window/Form1.cpp", "if (IsWindowEnabled(Command1)) Command1_Click();",
      "Command1_Click();", "form_test", "FormTest.EnterTheTrayItem*"),
@@ -158,8 +161,25 @@ FAULTS = [
      "PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};", "print_test", "PrintTest.OnlyANewJob*"),
     ("the spooler polled in the tick", "window/Form1.cpp", "void Form1::Timer1_Timer() {\n",
      "void Form1::Timer1_Timer() {\n    PrinterQueueChanged();\n", "print_test", "PrintTest.OnlyANewJob*"),
-    ("Cancel saving", "window/SettingsDialog.cpp", "case IDCANCEL: DestroyWindow(hwnd_); return TRUE;",
+    ("Cancel saving", "window/SettingsDialog.cpp", "case IDCANCEL: Close(); return TRUE;",
      "case IDCANCEL: Accept(); return TRUE;", "settings_test", "SettingsTest.ShowsWhatIsInForce*"),
+    ("a Greek text shown on an English system", "window/Texts.cpp", "    en::LABEL3,\n", "    texts::LABEL3,\n",
+     "form_test", "FormTest.EveryText*", ENGLISH),
+    ("Greek for a Hebrew or Arabic display language", "settings/Language.cpp",
+     "PRIMARYLANGID(user_ui_language) == LANG_GREEK ?", "PRIMARYLANGID(user_ui_language) != LANG_ENGLISH ?",
+     "settings_test", "Language.*"),
+    ("an English text shown on a Greek system", "window/Texts.cpp", "    texts::LABEL3,\n", "    en::LABEL3,\n",
+     "form_test", "FormTest.StartsSearching*"),
+    ("the language picked in force only after a restart", "window/Form1.cpp",
+     "    for (const ControlText& c : CONTROL_TEXTS) SetWindowTextW(this->*c.control, Text(c.text));", "",
+     "settings_test", "SettingsTest.ALanguagePicked*"),
+    ("the tray menu's language only after a restart", "window/TrayMenu.cpp",
+     "    for (const Item& item : ITEMS) SetItemText(popup_, item.id, const_cast<wchar_t*>(Text(item.text)));", "",
+     "settings_test", "SettingsTest.ALanguagePicked*"),
+    ("an English text too long for its control", "window/TextsEnglish.h",
+     'L"Notify me when the device changes state"',
+     'L"Notify me with a message in the notification area whenever the device changes its state"',
+     "form_test", "FormTest.TheSettingsDialog*"),
     ("a taken hotkey accepted", "window/SettingsDialog.cpp", "if (!owner_->ChangeHotkey(hotkey)) {",
      "if (!owner_->ChangeHotkey(hotkey) && false) {", "settings_test", "SettingsTest.AHotkeyHeldElsewhere*"),
     ("the uninstaller leaving the Run value behind", NSI, "  Call un.ForgetStart\n", "",
@@ -185,8 +205,8 @@ def build_all():
     return subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count())],
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
 
-def run(exe, filter):
-    env = dict(os.environ, AVR309_STANDIN="VarnosklenMutant", VARNOSKLEN_EXPECT_ACP="1253")
+def run(exe, filter, extra={}):
+    env = {**os.environ, "AVR309_STANDIN": "VarnosklenMutant", "VARNOSKLEN_EXPECT_ACP": "1253", **extra}
     done = subprocess.run([os.environ["WINE_LOADER"], exe + ".exe", "--gtest_filter=" + filter], cwd=os.path.join(build, "bin"), env=env,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=900, text=True, errors="replace")
     if "Running 0 tests" in done.stdout:
@@ -196,18 +216,18 @@ def run(exe, filter):
 faults = [f for f in FAULTS if re.search(only, f[0])]
 if not build_all():
     sys.exit("mutants: the unchanged sources do not build")
-for fault, file, text, replacement, exe, filter in faults:
+for fault, file, text, replacement, exe, filter, *extra in faults:
     if open(os.path.join(src, file), encoding="utf-8").read().count(text) != 1:
         sys.exit(f"mutants: '{fault}': the text to change is not found once in {file}")
-    if run(exe, filter) != 0:
+    if run(exe, filter, *extra) != 0:
         sys.exit(f"mutants: '{fault}': {exe} {filter} fails without the fault")
 rows, missed = [], 0
-for fault, file, text, replacement, exe, filter in faults:
+for fault, file, text, replacement, exe, filter, *extra in faults:
     path = os.path.join(src, file)
     original = open(path, encoding="utf-8").read()
     open(path, "w", encoding="utf-8").write(original.replace(text, replacement))
     try:
-        caught = "no (did not build)" if not build_all() else ("yes" if run(exe, filter) != 0 else "no")
+        caught = "no (did not build)" if not build_all() else ("yes" if run(exe, filter, *extra) != 0 else "no")
     finally:
         open(path, "w", encoding="utf-8").write(original)
     missed += caught != "yes"

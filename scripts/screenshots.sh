@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots in docs/: the window at 96, 120 and 144 dpi
 # with the box on the bus, the window with the box off it, the tray menu, the
-# settings dialog at 96 and 144 dpi and a notification (`program`); the setup
-# program's pages (`setup`); or both (no argument).
+# settings dialog at 96 and 144 dpi and a notification, and the window, tray
+# menu and settings in English (`program`); the setup program's pages
+# (`setup`); or both (no argument).
 #   scripts/screenshots.sh [program|setup]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -32,15 +33,16 @@ window_only() {
     -border 1 -fuzz 2% -trim +repage "$1"
 }
 
+# The program's display language: Greek, or English in PROGRAM_LOCALE's.
 start_program() {
-  (cd "$BIN_DIR" && exec "$WINE_LOADER" Varnosklen.exe >/dev/null 2>&1) &
+  (cd "$BIN_DIR" && LC_ALL="${PROGRAM_LOCALE:-$LC_ALL}" exec "$WINE_LOADER" Varnosklen.exe >/dev/null 2>&1) &
   STARTED_PIDS+=($!)
   wait_until 30 shows '#C0FFC0'
 }
 
 # Started with Windows: only the icon, wearing the box's green badge.
 start_in_tray() {
-  (cd "$BIN_DIR" && exec "$WINE_LOADER" Varnosklen.exe /tray >/dev/null 2>&1) &
+  (cd "$BIN_DIR" && LC_ALL="${PROGRAM_LOCALE:-$LC_ALL}" exec "$WINE_LOADER" Varnosklen.exe /tray >/dev/null 2>&1) &
   STARTED_PIDS+=($!)
   wait_until 30 shows '#00C000'
 }
@@ -127,6 +129,34 @@ program_shots() {
   set_dpi 96
 }
 
+# The same program on an English display language: the window, its tray menu
+# and the settings, at 96 dpi.
+english_shots() {
+  local PROGRAM_LOCALE=en_US.UTF-8
+  stop_program
+  (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
+  start_program
+  window_only "$DOCS/window-en.png"
+  echo "docs/window-en.png"
+  desktop && cp "$shot" "$BUILD_DIR/before.png"
+  open_tray_menu
+  wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" changed
+  convert "$shot" -crop 424x150+600+618 +repage "$DOCS/tray-menu-en.png"
+  echo "docs/tray-menu-en.png"
+  xdotool key Escape
+  stop_program
+  start_in_tray
+  desktop && cp "$shot" "$BUILD_DIR/before.png"
+  open_tray_menu
+  wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" changed
+  xdotool key Up Up Return
+  wait_until 10 area_is "$BUILD_DIR/before.png" "$CENTRE" changed
+  wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" same
+  window_only "$DOCS/settings-en.png"
+  echo "docs/settings-en.png"
+  stop_program
+}
+
 # How many pixels differ between two images; a caret's blink is a few dozen.
 differ() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{ printf "%d", $1 }'; }
 # A page of setup in place: the screen differs much from $1, has stopped
@@ -204,5 +234,8 @@ setup_shots() {
   rm -rf "$WINEPREFIX/drive_c/Drivers"
 }
 
-if [ "$which" != setup ]; then program_shots; fi
+if [ "$which" != setup ]; then
+  program_shots
+  english_shots
+fi
 if [ "$which" != program ]; then setup_shots; fi

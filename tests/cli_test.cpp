@@ -126,6 +126,18 @@ TEST(CommandLine, BadInputIsRefusedWithCode64AndNothingSent) {
     }
 }
 
+// English, and where the program speaks Greek the Greek after it.
+TEST(CommandLine, TheHelpIsInTheLanguageTheProgramSpeaks) {
+    for (const auto& [stored, greek] : {std::pair{L"en", false}, std::pair{L"el", true}}) {
+        support::SetRegValue(L"Software\\Varnosklen", settings::LANGUAGE_VALUE, stored);
+        Command command(BinDir(), L"--help");
+        EXPECT_EQ(command.Finish(), 0u);
+        EXPECT_EQ(command.out.rfind("varnosklen-cli: the USB sharing switch Varnosklen", 0), 0u) << command.out;
+        EXPECT_EQ(command.out.find("Κωδικοί εξόδου:") != std::string::npos, greek) << command.out;
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", settings::LANGUAGE_VALUE);
+}
+
 // One line of watch's output, as a pattern.
 std::string WatchLine(bool json, const char* state, int status) {
     const std::string time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";

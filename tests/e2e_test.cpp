@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "resources/resource_ids.h"
 #include "window/Form1.h"
 #include "window/StartOptions.h"
 #include "window/Texts.h"
@@ -27,8 +28,11 @@ COLORREF OnScreen(POINT at) {
     return colour;
 }
 
+// Every test reads the texts in the language the program speaks here: the
+// display language's, or the one chosen in the registry.
 class EndToEnd : public testing::Test {
 protected:
+    EndToEnd() { UseLanguage(settings::LanguageInEffect()); }
     Program& Start(const std::wstring& exe = ProgramPath(), const std::wstring& dir = support::BinDir(),
                    const std::vector<std::wstring>& env = {}, const std::wstring& arguments = L"") {
         program.reset();  // one at a time: a second copy would only bring the first forward
@@ -76,12 +80,12 @@ TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
         << "the prefix has no network drive N: (scripts/lib.sh makes it)";
     enum Where { Nowhere, CurrentFolder, OnPath, SystemFolder, NetworkDrive, OtherWidth };
     const std::pair<Where, const wchar_t*> rows[] = {
-        {Nowhere, texts::LIBRARY_MISSING},
-        {CurrentFolder, texts::LIBRARY_MISSING},
-        {OnPath, texts::PRESENT},
-        {SystemFolder, texts::PRESENT},
-        {NetworkDrive, texts::LIBRARY_MISSING},
-        {OtherWidth, texts::LIBRARY_OTHER_ARCHITECTURE},
+        {Nowhere, Text(TextId::LibraryMissing)},
+        {CurrentFolder, Text(TextId::LibraryMissing)},
+        {OnPath, Text(TextId::Present)},
+        {SystemFolder, Text(TextId::Present)},
+        {NetworkDrive, Text(TextId::LibraryMissing)},
+        {OtherWidth, Text(TextId::LibraryOtherArchitecture)},
     };
     for (const auto& [where, shown] : rows) {
         SCOPED_TRACE(where);
@@ -112,13 +116,13 @@ TEST_F(EndToEnd, TheLibraryIsLoadedOnlyFromSafePlaces) {
                                                             : L"";
         Start(exe, where == CurrentFolder ? otherDir.Path() : programDir.Path(), {L"PATH=" + onPath + path});
         EXPECT_TRUE(Shows(shown));
-        if (shown != texts::PRESENT) {
+        if (shown != Text(TextId::Present)) {
             EXPECT_FALSE(ButtonEnabled());
             EXPECT_EQ(box.Mark(), mark) << "a planted library answered";
         }
         if (where == Nowhere) {
             ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), programDir.File(L"AVR309.dll").c_str(), FALSE));
-            EXPECT_TRUE(Shows(texts::PRESENT)) << "picked up without a restart";
+            EXPECT_TRUE(Shows(Text(TextId::Present))) << "picked up without a restart";
         }
         PostMessageW(program->Window(), WM_CLOSE, 0, 0);
         EXPECT_EQ(program->WaitForExit(), 0u);
@@ -131,7 +135,7 @@ TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothin
         box.Reset();
         box->hideMask = 1 << op;
         Start();
-        ASSERT_TRUE(Shows(texts::LIBRARY_INCOMPLETE));
+        ASSERT_TRUE(Shows(Text(TextId::LibraryIncomplete)));
         EXPECT_FALSE(ButtonEnabled());
         const LONG mark = box.Mark();
         SendMessageW(program->Window(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED),
@@ -139,7 +143,7 @@ TEST_F(EndToEnd, AMissingOperationSaysTheLibraryIsIncompleteAndAPressSendsNothin
         EXPECT_EQ(box.Mark(), mark);
         // The library was let go: the next search loads it afresh, whole now.
         box->hideMask = 0;
-        EXPECT_TRUE(Shows(texts::PRESENT)) << "a corrected library picked up without a restart";
+        EXPECT_TRUE(Shows(Text(TextId::Present))) << "a corrected library picked up without a restart";
     }
 }
 
@@ -160,7 +164,7 @@ TEST_F(EndToEnd, MinimisedToTheTrayItComesBackAndEndsCleanlyWhicheverWay) {
         SCOPED_TRACE(ending);
         box.Reset();
         HWND window = Start().Window();
-        ASSERT_TRUE(Shows(texts::PRESENT));
+        ASSERT_TRUE(Shows(Text(TextId::Present)));
         PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(window); }));
         EXPECT_FALSE(IsIconic(window));
@@ -240,7 +244,7 @@ HWND FocusOf(const Program& program) {
 
 TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
     Start();
-    ASSERT_TRUE(Shows(texts::PRESENT));
+    ASSERT_TRUE(Shows(Text(TextId::Present)));
     box->switchOnCommand = 0;
     const HWND button = program->Control(Form1::ID_COMMAND1);
     ASSERT_TRUE(WaitFor([&] { return FocusOf(*program) == button; })) << "the focus starts on the button";
@@ -263,11 +267,11 @@ TEST_F(EndToEnd, TheKeyboardWorksAsInADialog) {
 TEST_F(EndToEnd, AHotkeySetInTheSettingsFromTheTrayWorksAtOnceAndAfterARestart) {
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
     Start();
-    ASSERT_TRUE(Shows(texts::PRESENT));
+    ASSERT_TRUE(Shows(Text(TextId::Present)));
     box->switchOnCommand = 0;
     HWND dialog = nullptr, hotkeyBox = nullptr;
     const auto focusInHotkeyBox = [&] {
-        dialog = FindWindowW(L"#32770", L"Ρυθμίσεις του Varnosklen");
+        dialog = FindWindowW(L"#32770", Text(TextId::SettingsCaption));
         hotkeyBox = GetDlgItem(dialog, IDC_SETTINGS_HOTKEY);
         return hotkeyBox && FocusOf(*program) == hotkeyBox;
     };
@@ -286,7 +290,7 @@ TEST_F(EndToEnd, AHotkeySetInTheSettingsFromTheTrayWorksAtOnceAndAfterARestart) 
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     for (bool restarted : {false, true}) {
         if (restarted) Start();
-        ASSERT_TRUE(Shows(texts::PRESENT));
+        ASSERT_TRUE(Shows(Text(TextId::Present)));
         EXPECT_TRUE(switchesOnce({VK_CONTROL, VK_SHIFT, 'K'})) << restarted;
     }
     PressKeys({VK_CONTROL, VK_OEM_COMMA});
@@ -299,7 +303,7 @@ TEST_F(EndToEnd, AHotkeySetInTheSettingsFromTheTrayWorksAtOnceAndAfterARestart) 
 
 TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {
     HWND first = Start().Window();
-    ASSERT_TRUE(Shows(texts::PRESENT));
+    ASSERT_TRUE(Shows(Text(TextId::Present)));
     PostMessageW(first, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(first); }));
     Program second(ProgramPath(), support::BinDir(), {}, false);
@@ -311,19 +315,19 @@ TEST_F(EndToEnd, ASecondStartBringsTheFirstOutOfTheTrayAndEnds) {
 // is painted as the box then is; twenty quick presses make twenty sequences.
 TEST_F(EndToEnd, SlowCallsHoldTheWindowOnlyWhileTheyLastAndPressesAreNeverLost) {
     Start();
-    ASSERT_TRUE(Shows(texts::PRESENT));
+    ASSERT_TRUE(Shows(Text(TextId::Present)));
     box->delayMs = 5000;
     ASSERT_TRUE(WaitFor([&] { return box->callsInProgress > 0; }));
     Press();  // during the slow tick: handled once, after it
     box->delayMs = 0;
     EXPECT_TRUE(Sequences(0, 1)) << "one press, one sequence, and the poll goes on";
-    EXPECT_TRUE(Shows(texts::ABSENT));
+    EXPECT_TRUE(Shows(Text(TextId::Absent)));
     EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::ABSENT; })) << "and painted so";
     EXPECT_TRUE(Answers());
 
     box.Reset();
     box->switchOnCommand = 0;  // the box stays on the bus, so every press finds it
-    ASSERT_TRUE(Shows(texts::PRESENT));
+    ASSERT_TRUE(Shows(Text(TextId::Present)));
     EXPECT_TRUE(WaitFor([&] { return StatusOnScreen() == colours::PRESENT; })) << "and painted so";
     const LONG mark = box.Mark();
     for (int i = 0; i < 20; ++i) Press();
@@ -347,7 +351,38 @@ TEST_F(EndToEnd, ArbitraryTrayAndSystemMessagesFromOutsideDoNoHarm) {
     EXPECT_TRUE(Answers());
     EXPECT_TRUE(IsWindowVisible(window));
     box->onBus = 0;
-    EXPECT_TRUE(Shows(texts::ABSENT)) << "the poll goes on";
+    EXPECT_TRUE(Shows(Text(TextId::Absent))) << "the poll goes on";
+}
+
+// The other language picked in the settings while the program runs: the
+// window and the dialog speak it at once, as the box comes and goes, and
+// again after a restart.
+TEST_F(EndToEnd, ALanguagePickedInTheSettingsIsSpokenAtOnceAndAfterARestart) {
+    using settings::Language, settings::LanguageChoice;
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
+    const Language own = LanguageInUse(), other = own == Language::Greek ? Language::English : Language::Greek;
+    HWND window = Start().Window();
+    ASSERT_TRUE(Shows(TextIn(own, TextId::Present)));
+    PostMessageW(window, WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] {  // shown once whole
+        dialog = FindWindowW(L"#32770", TextIn(own, TextId::SettingsCaption));
+        return dialog && IsWindowVisible(dialog);
+    }));
+    const HWND list = GetDlgItem(dialog, IDC_SETTINGS_LANGUAGE);
+    SendMessageW(list, CB_SETCURSEL, WPARAM(other == Language::Greek ? LanguageChoice::Greek : LanguageChoice::English),
+                 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_LANGUAGE, CBN_SELCHANGE), LPARAM(list));
+    EXPECT_TRUE(Shows(TextIn(other, TextId::Present)));
+    EXPECT_EQ(support::WindowText(dialog), TextIn(other, TextId::SettingsCaption));
+    EXPECT_EQ(support::WindowText(program->Control(Form1::ID_COMMAND1)), TextIn(other, TextId::Command1));
+    box->onBus = 0;
+    EXPECT_TRUE(Shows(TextIn(other, TextId::Absent)));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    Start();
+    EXPECT_TRUE(Shows(TextIn(other, TextId::Absent))) << "after a restart";
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Varnosklen");
 }
 
 }  // namespace

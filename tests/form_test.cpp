@@ -1,5 +1,6 @@
 // The window in this process on the stand-in box: its start, its layout, the
 // poll and the switch command.
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -11,6 +12,7 @@
 #include "tray/APIStuff.h"
 #include "window/Contrast.h"
 #include "window/Layout.h"
+#include "resources/resource_ids.h"
 
 #include <commctrl.h>
 
@@ -143,10 +145,10 @@ Placed CheckLayout(const Form1& form, int dpi) {
     }
     EXPECT_LT(RectIn(form.Text1, form.Handle()).bottom, RectIn(form.Command1, form.Handle()).top);
     EXPECT_LT(RectIn(form.Command1, form.Handle()).bottom, RectIn(form.Frame1, form.Handle()).top);
-    for (const wchar_t* text : {texts::SEARCHING, texts::ABSENT, texts::PRESENT, texts::SHORT_ABSENT,
-                                texts::SHORT_PRESENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE}) {
-        SetWindowTextW(form.Text1, text);
-        EXPECT_TRUE(TextFits(form.Text1)) << text;
+    for (TextId id : {TextId::Searching, TextId::Absent, TextId::Present, TextId::ShortAbsent, TextId::ShortPresent,
+                      TextId::LibraryMissing, TextId::LibraryIncomplete, TextId::LibraryOtherArchitecture}) {
+        SetWindowTextW(form.Text1, Text(id));
+        EXPECT_TRUE(TextFits(form.Text1)) << Text(id);
     }
     LOGFONTW gui = {}, font = {};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
@@ -203,18 +205,43 @@ TEST_F(FormTest, ControlsLieWhereTheyBelongAtEveryDpi) {
     EXPECT_EQ(ReplacedWhileAlive::deadAtReplacement, 0) << "a font or icon freed before its successor was in place";
 }
 
-// The dialog is laid out by the system in dialog units; its Greek texts
-// must still fit. Also run at 120 and 144 dpi.
+// The dialog is laid out by the system in dialog units; its texts must
+// still fit in either language. Also run at 120 and 144 dpi.
 TEST_F(FormTest, TheSettingsDialogShowsEveryTextWholeAtEveryDpi) {
     SendMessageW(form->Handle(), WM_COMMAND, Form1::ID_MNU_TRAY_SETTINGS, 0);
     HWND dialog = form->SettingsDialogHandle();
     const RECT client = ClientRect(dialog);
-    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        SCOPED_TRACE(support::WindowText(control).c_str());
-        const RECT r = RectIn(control, dialog);
-        EXPECT_TRUE(r.left > 0 && r.top > 0 && r.right < client.right && r.bottom < client.bottom) << "inside";
-        EXPECT_TRUE(TextFits(control));
+    for (settings::LanguageChoice language : {settings::LanguageChoice::Greek, settings::LanguageChoice::English}) {
+        HWND list = GetDlgItem(dialog, IDC_SETTINGS_LANGUAGE);
+        SendMessageW(list, CB_SETCURSEL, WPARAM(language), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_LANGUAGE, CBN_SELCHANGE), LPARAM(list));
+        for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+            SCOPED_TRACE(support::WindowText(control).c_str());
+            const RECT r = RectIn(control, dialog);
+            EXPECT_TRUE(r.left > 0 && r.top > 0 && r.right < client.right && r.bottom < client.bottom) << "inside";
+            EXPECT_TRUE(TextFits(control));
+        }
     }
+}
+
+// Every text in both languages: there, English with no Greek but the
+// designer's name, the tip within the shell's 63 characters, and the window
+// laid out for each language whole (also at 120 and 144 dpi).
+TEST_F(FormTest, EveryTextIsThereInBothLanguagesAndShowsWhole) {
+    using settings::Language;
+    for (Language language : {Language::Greek, Language::English}) {
+        SCOPED_TRACE(language == Language::Greek ? "Greek" : "English");
+        for (int id = 0; id < static_cast<int>(TextId::Count); ++id) {
+            const std::wstring text = TextIn(language, TextId(id));
+            EXPECT_FALSE(text.empty()) << id;
+            const bool greek = std::any_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x370 && c < 0x400; });
+            EXPECT_TRUE(language == Language::Greek || TextId(id) == TextId::Label1 || !greek) << id;
+        }
+        EXPECT_LE(lstrlenW(TextIn(language, TextId::TrayTip)), 63);
+        form->ChangeLanguage(language);
+        CheckLayout(*form, layout::SystemDpi());
+    }
+    form->ChangeLanguage(Language::Greek);
 }
 
 TEST(Contrast, RatiosAreThoseOfTheGuidelines) {
@@ -256,9 +283,13 @@ TEST_F(FormTest, EveryTextReadsInADarkHighContrastScheme) {
 }
 
 // Run once under the Greek code page and once under another (see CMake).
+// Chosen where the display language is another.
 TEST_F(FormTest, GreekReadsRightWhateverTheCodePage) {
     const char* expected = getenv("VARNOSKLEN_EXPECT_ACP");
     EXPECT_EQ(GetACP(), expected ? UINT(atoi(expected)) : GetACP());
+    settings::WriteLanguageChoice(settings::LanguageChoice::Greek);
+    Recreate();
+    settings::WriteLanguageChoice(settings::LanguageChoice::Automatic);
     box->onBus = 0;
     form->Timer1_Timer();
     EXPECT_EQ(StatusText(),

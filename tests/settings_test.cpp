@@ -7,6 +7,7 @@
 
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
+#include "tray/APIStuff.h"
 
 namespace {
 
@@ -41,6 +42,12 @@ protected:
     void SetBox(WORD value) { SendMessageW(Item(IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, value, 0); }
     bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); }
+    // As a user picks a language from the list.
+    void PickLanguage(settings::LanguageChoice choice) {
+        SendMessageW(Item(IDC_SETTINGS_LANGUAGE), CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
+        SendMessageW(form->SettingsDialogHandle(), WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_LANGUAGE, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Item(IDC_SETTINGS_LANGUAGE)));
+    }
     // The hotkey the tray's switch item shows.
     std::wstring ItemHotkey() const {
         wchar_t text[128] = {};
@@ -182,6 +189,83 @@ TEST_F(SettingsTest, AHotkeyHeldElsewhereOrTakingTypingIsRefusedWithAMessageAndT
         EXPECT_TRUE(Held(settings::DEFAULT_HOTKEY)) << "the old one stays";
     }
     UnregisterHotKey(nullptr, 2);
+}
+
+using settings::Language, settings::LanguageChoice;
+
+// Greek only where the display language is Greek or it is chosen; what the
+// program has no texts for, right-to-left scripts too, gets English.
+TEST(Language, GreekWhereTheDisplayLanguageIsGreekUnlessAnotherIsChosen) {
+    const LANGID greek = MAKELANGID(LANG_GREEK, SUBLANG_GREEK_GREECE),
+                 us = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                 hebrew = MAKELANGID(LANG_HEBREW, SUBLANG_HEBREW_ISRAEL),
+                 arabic = MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_EGYPT), japanese = MAKELANGID(LANG_JAPANESE, 1);
+    const struct {
+        const wchar_t* stored;  // null: no value
+        LANGID display;
+        Language expected;
+    } rows[] = {{nullptr, greek, Language::Greek},      {nullptr, us, Language::English},
+                {nullptr, hebrew, Language::English},   {nullptr, arabic, Language::English},
+                {nullptr, japanese, Language::English}, {L"en", greek, Language::English},
+                {L"EN", greek, Language::English},      {L"el", us, Language::Greek},
+                {L"el", arabic, Language::Greek},       {L"fr", greek, Language::Greek},
+                {L"en-GB", greek, Language::Greek},     {L"", us, Language::English}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.stored ? row.stored : L"(none)") << " on " << row.display);
+        RegDeleteKeyW(HKEY_CURRENT_USER, SETTINGS_KEY);
+        if (row.stored) support::SetRegValue(SETTINGS_KEY, settings::LANGUAGE_VALUE, row.stored);
+        EXPECT_EQ(settings::ChooseLanguage(settings::ReadLanguageChoice(), row.display), row.expected);
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, SETTINGS_KEY);
+}
+
+// Picked in the list, a language shows at once in the window, the tray menu
+// and tip, the link's tool tip and the dialog; Cancel takes it back, OK keeps
+// it across a restart, and Automatic is no value at all.
+TEST_F(SettingsTest, ALanguagePickedShowsAtOnceEverywhereCancelTakesItBackOkKeepsIt) {
+    const Language own = settings::ChooseLanguage(LanguageChoice::Automatic, GetUserDefaultUILanguage());
+    const Language other = own == Language::Greek ? Language::English : Language::Greek;
+    const LanguageChoice otherChoice = other == Language::Greek ? LanguageChoice::Greek : LanguageChoice::English;
+    const auto speaks = [&](Language language) {
+        wchar_t item[128] = {}, system[128] = {}, tip[256] = {};
+        GetMenuStringW(form->mnuTray, Form1::ID_MNU_TRAY_RESTORE, item, 128, MF_BYCOMMAND);
+        GetMenuStringW(GetSystemMenu(form->Handle(), FALSE), Form1::ID_SYSTEM_MENU_SETTINGS, system, 128, MF_BYCOMMAND);
+        TTTOOLINFOW tool = {TTTOOLINFOW_V2_SIZE};
+        tool.lpszText = tip;
+        SendMessageW(
+            support::FindWindowWhere(TOOLTIPS_CLASSW, [&](HWND w) { return GetWindow(w, GW_OWNER) == form->Handle(); }),
+            TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool));
+        const auto in = [&](TextId id) { return std::wstring(TextIn(language, id)); };
+        const HWND dialog = form->SettingsDialogHandle();
+        const bool wide = language == Language::Greek && GetACP() != 1253;  // the 8-bit record wherever it can be
+        return support::WindowText(form->Command1) == in(TextId::Command1) &&
+               support::WindowText(form->Frame1) == in(TextId::Frame1) && StatusText() == in(TextId::Present) &&
+               item == in(TextId::MnuTrayRestore) && system == in(TextId::SystemMenuSettings) &&
+               tip == in(TextId::Label2Tooltip) && APIStuff::TrayIconData.szTipW.data() == in(TextId::TrayTip) &&
+               APIStuff::TrayIconData.wide == wide &&
+               (!dialog || (support::WindowText(dialog) == in(TextId::SettingsCaption) &&
+                            support::WindowText(Item(IDCANCEL)) == in(TextId::SettingsCancel)));
+    };
+    form->Timer1_Timer();
+    ASSERT_TRUE(speaks(own));
+    Open();
+    PickLanguage(otherChoice);
+    EXPECT_TRUE(speaks(other)) << "at once";
+    Click(IDCANCEL);
+    EXPECT_TRUE(speaks(own)) << "taken back";
+    EXPECT_FALSE(support::RegValue(SETTINGS_KEY, settings::LANGUAGE_VALUE));
+    Open();
+    PickLanguage(otherChoice);
+    Click(IDOK);
+    EXPECT_TRUE(speaks(other));
+    Recreate();
+    form->Timer1_Timer();
+    EXPECT_TRUE(speaks(other)) << "after a restart";
+    Open();
+    PickLanguage(LanguageChoice::Automatic);
+    Click(IDOK);
+    EXPECT_TRUE(speaks(own));
+    EXPECT_FALSE(support::RegValue(SETTINGS_KEY, settings::LANGUAGE_VALUE)) << "automatic: no value";
 }
 
 }  // namespace

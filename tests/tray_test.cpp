@@ -443,7 +443,7 @@ TEST(Notifier, OneNoticePerSettledChangeNoneAtStartOrForTheUsersOwnSwitch) {
 TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensTheWindow) {
     // Flapping and settling are the notifier's, in its own test.
     const std::tuple<const char*, bool, bool, bool, const wchar_t*> rows[] = {
-        {"the box leaves the bus", true, true, false, texts::NOTICE_LEFT_BUS},
+        {"the box leaves the bus", true, true, false, Text(TextId::NoticeLeftBus)},
         {"the user's own switch from the tray", true, true, true, nullptr},
         {"the window shown", false, true, false, nullptr},
         {"notifications off", true, false, false, nullptr},
@@ -458,7 +458,7 @@ TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensThe
         if (!on) support::SetRegValue(settings::SETTINGS_KEY, settings::NOTIFICATIONS_VALUE, DWORD(0));
         Recreate();
         RegDeleteKeyW(HKEY_CURRENT_USER, settings::SETTINGS_KEY);
-        ASSERT_TRUE(settledOn(texts::PRESENT)) << "the state at start";
+        ASSERT_TRUE(settledOn(Text(TextId::Present))) << "the state at start";
         HWND hwnd = form->Handle();
         if (hidden) SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         ShellCalls shell;
@@ -466,7 +466,7 @@ TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensThe
             SendMessageW(hwnd, WM_COMMAND, Form1::ID_MNU_TRAY_SWITCH, 0);
         else
             box->onBus = 0;
-        ASSERT_TRUE(settledOn(texts::ABSENT));
+        ASSERT_TRUE(settledOn(Text(TextId::Absent)));
         ASSERT_EQ(shell.notifications.size(), notice ? 1u : 0u);
         for (const auto& call : shell.calls)
             EXPECT_EQ(Field(call.second, NATIVE_LAYOUT.uFlags), uint64_t(NIF_ICON)) << "the icon's own: its badge";

@@ -78,6 +78,15 @@ HWND AttachLink(HWND owner, HWND frame, HWND link, const wchar_t* tool_tip) {
     return tip;
 }
 
+void SetLinkTip(HWND tip, HWND frame, HWND link, const wchar_t* tool_tip) {
+    TTTOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = frame;
+    tool.uId = reinterpret_cast<UINT_PTR>(link);
+    tool.lpszText = const_cast<wchar_t*>(tool_tip);
+    SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 COLORREF LinkColour(COLORREF background) {
     return contrast::Readable(background, {colours::LINK, GetSysColor(COLOR_HOTLIGHT), GetSysColor(COLOR_BTNTEXT)});
 }

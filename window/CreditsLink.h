@@ -10,6 +10,8 @@ namespace credits {
 // Hooks the frame and the link, and gives the link its tool tip. Returns the
 // tool tip window, owned by owner.
 HWND AttachLink(HWND owner, HWND frame, HWND link, const wchar_t* tool_tip);
+// The tool tip's text in place of the one it has.
+void SetLinkTip(HWND tip, HWND frame, HWND link, const wchar_t* tool_tip);
 
 // The link's colour on its background: blue where it reads, else the
 // system's link colour, else its button text colour.

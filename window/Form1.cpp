@@ -24,9 +24,20 @@ constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 // Posted when device work that came during other device work is to be taken.
 constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
 
-// The texts the status box must be able to show whole.
-constexpr const wchar_t* LONGEST_STATUS_TEXTS[] = {texts::ABSENT, texts::LIBRARY_MISSING, texts::LIBRARY_INCOMPLETE,
-                                                   texts::LIBRARY_OTHER_ARCHITECTURE, texts::SEARCHING};
+// The texts the status box must be able to show whole, in the language in use.
+constexpr TextId LONGEST_STATUS_TEXTS[] = {TextId::Absent, TextId::LibraryMissing, TextId::LibraryIncomplete,
+                                           TextId::LibraryOtherArchitecture, TextId::Searching};
+constexpr int LONGEST_STATUS_COUNT = sizeof LONGEST_STATUS_TEXTS / sizeof LONGEST_STATUS_TEXTS[0];
+
+// The controls' own texts; the status box's follow the box.
+struct ControlText {
+    HWND Form1::*control;
+    TextId text;
+};
+constexpr ControlText CONTROL_TEXTS[] = {{&Form1::Command1, TextId::Command1},
+                                         {&Form1::Frame1, TextId::Frame1},
+                                         {&Form1::Label1, TextId::Label1},
+                                         {&Form1::Label3, TextId::Label3}};
 
 bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     WNDCLASSEXW existing = {sizeof existing};
@@ -67,8 +78,9 @@ bool Form1::Create() {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&icc);
     if (!RegisterWindowClass(instance_, &Form1::WindowProc)) return false;
-    if (!CreateWindowExW(0, WINDOW_CLASS, texts::CAPTION, WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
-                         nullptr, instance_, this)) {
+    UseLanguage(settings::LanguageInEffect());
+    if (!CreateWindowExW(0, WINDOW_CLASS, Text(TextId::Caption), WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                         nullptr, nullptr, instance_, this)) {
         return false;
     }
     dpi_ = layout::DpiOfWindow(hwnd_);
@@ -84,7 +96,7 @@ bool Form1::Create() {
     // The settings from the window too, where no control upsets its layout.
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(systemMenu, MF_STRING, ID_SYSTEM_MENU_SETTINGS, texts::SYSTEM_MENU_SETTINGS);
+    AppendMenuW(systemMenu, MF_STRING, ID_SYSTEM_MENU_SETTINGS, Text(TextId::SystemMenuSettings));
     shortcuts_ = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDA_MAIN));
     SetTimer(hwnd_, TIMER1_ID, TIMER1_INTERVAL_MS, nullptr);
     Form_Load();
@@ -138,7 +150,7 @@ bool Form1::ChangeHotkey(const settings::Hotkey& hotkey) {
 }
 
 SettingsValues Form1::SettingsInForce() {
-    SettingsValues values = {hotkey_, StartsWithWindows(), notificationsOn_, {}};
+    SettingsValues values = {hotkey_, StartsWithWindows(), notificationsOn_, settings::ReadLanguageChoice(), {}};
     lstrcpynW(values.printer, printer_, printing::NAME_CHARS);
     return values;
 }
@@ -157,6 +169,23 @@ void Form1::ChangeStartWithWindows(bool start) {
 
 void Form1::ChangeNotifications(bool on) { notificationsOn_ = on; }
 
+// Every text the window, its menus, tip and tool tip show, at once, and the
+// layout made again for them where the window stands.
+void Form1::ChangeLanguage(settings::Language language) {
+    UseLanguage(language);
+    for (const ControlText& c : CONTROL_TEXTS) SetWindowTextW(this->*c.control, Text(c.text));
+    status_.SetText(probed_ ? PollView(lastProbe_.state).text : Text(TextId::Searching));
+    credits::SetLinkTip(toolTip_, Frame1, Label2, Text(TextId::Label2Tooltip));
+    ModifyMenuW(GetSystemMenu(hwnd_, FALSE), ID_SYSTEM_MENU_SETTINGS, MF_BYCOMMAND | MF_STRING, ID_SYSTEM_MENU_SETTINGS,
+                Text(TextId::SystemMenuSettings));
+    trayMenu_.ShowTexts();
+    APIStuff::SetTrayTip(Text(TextId::TrayTip));
+    RECT r = {};
+    GetWindowRect(hwnd_, &r);
+    const POINT corner = {r.left, r.top};
+    layout::PlaceWindow(hwnd_, &corner, ApplyDpi(), dpi_);
+}
+
 HWND Form1::CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex_style, UINT id) {
     return CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance_, nullptr);
@@ -164,19 +193,19 @@ HWND Form1::CreateControl(HWND parent, const wchar_t* cls, const wchar_t* text, 
 
 void Form1::CreateControls() {
     // Created in tab order, which is also the order of the focus chain.
-    Command1 =
-        CreateControl(hwnd_, L"BUTTON", texts::COMMAND1, WS_TABSTOP | BS_DEFPUSHBUTTON | BS_MULTILINE, 0, ID_COMMAND1);
+    Command1 = CreateControl(hwnd_, L"BUTTON", Text(TextId::Command1), WS_TABSTOP | BS_DEFPUSHBUTTON | BS_MULTILINE, 0,
+                             ID_COMMAND1);
     Text1 = CreateControl(hwnd_, L"EDIT", L"", WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_CENTER, WS_EX_CLIENTEDGE,
                           ID_TEXT1);
-    Frame1 = CreateControl(hwnd_, L"BUTTON", texts::FRAME1, BS_GROUPBOX, WS_EX_CONTROLPARENT, ID_FRAME1);
-    Label1 = CreateControl(Frame1, L"STATIC", texts::LABEL1, SS_LEFT, 0, ID_LABEL1);
+    Frame1 = CreateControl(hwnd_, L"BUTTON", Text(TextId::Frame1), BS_GROUPBOX, WS_EX_CONTROLPARENT, ID_FRAME1);
+    Label1 = CreateControl(Frame1, L"STATIC", Text(TextId::Label1), SS_LEFT, 0, ID_LABEL1);
     Label2 = CreateControl(Frame1, L"STATIC", texts::WEB_ADDRESS, WS_TABSTOP | SS_LEFT | SS_NOTIFY, 0, ID_LABEL2);
-    Label3 = CreateControl(hwnd_, L"STATIC", texts::LABEL3, SS_LEFT, 0, ID_LABEL3);
+    Label3 = CreateControl(hwnd_, L"STATIC", Text(TextId::Label3), SS_LEFT, 0, ID_LABEL3);
 
     status_.Attach(Text1);
     status_.SetBackColor(colours::WHITE);
-    status_.SetText(texts::SEARCHING);
-    toolTip_ = credits::AttachLink(hwnd_, Frame1, Label2, texts::LABEL2_TOOLTIP);
+    status_.SetText(Text(TextId::Searching));
+    toolTip_ = credits::AttachLink(hwnd_, Frame1, Label2, Text(TextId::Label2Tooltip));
     focus_ = Command1;
 }
 
@@ -185,8 +214,9 @@ void Form1::CreateControls() {
 SIZE Form1::ApplyDpi() {
     common::ScopedFont font(layout::CreateGuiFont(dpi_));
     const layout::Controls controls = {Frame1, Label2, Label1, Text1, Command1, Label3};
-    const int clientHeight = layout::LayOut(controls, font.get(), dpi_, LONGEST_STATUS_TEXTS,
-                                            sizeof LONGEST_STATUS_TEXTS / sizeof LONGEST_STATUS_TEXTS[0]);
+    const wchar_t* longest[LONGEST_STATUS_COUNT];
+    for (int i = 0; i < LONGEST_STATUS_COUNT; ++i) longest[i] = Text(LONGEST_STATUS_TEXTS[i]);
+    const int clientHeight = layout::LayOut(controls, font.get(), dpi_, longest, LONGEST_STATUS_COUNT);
     font_ = std::move(font);
     InvalidateRect(hwnd_, nullptr, TRUE);
 
@@ -409,7 +439,7 @@ void Form1::SwitchIfEnabled() {
 
 void Form1::Form_Load() {
     APIStuff::InstallTrayHook(*this, mnuTray);
-    APIStuff::SetTrayTip(texts::TRAY_TIP);
+    APIStuff::SetTrayTip(Text(TextId::TrayTip));
 }
 
 void Form1::Timer1_Timer() {
@@ -424,7 +454,7 @@ void Form1::NoteDeviceState() {
     const std::optional<Notice> notice = notifier_.Observe(lastProbe_.state, GetTickCount64());
     if (!notice || !notificationsOn_ || (IsWindowVisible(hwnd_) && !IsIconic(hwnd_))) return;
     APIStuff::ShowTrayNotification(
-        texts::NOTICE_TITLE, notice->text,
+        Text(TextId::NoticeTitle), notice->text,
         notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
 }
 
@@ -471,6 +501,7 @@ LRESULT Form1::OnDeviceWorkWaiting() {
 // said, lastProbe_ all of it for the requests from other programs.
 device::ProbeResult Form1::ProbeDevice() {
     lastProbe_ = device::Probe(PortByte);
+    probed_ = true;
     if (!device::IsLibraryProblem(lastProbe_.state)) ProbeStatus = module1::NarrowStatus(lastProbe_.status);
     return lastProbe_;
 }

@@ -47,6 +47,7 @@ public:
     bool ChangeHotkey(const settings::Hotkey& hotkey) override;
     void ChangeStartWithWindows(bool start) override;
     void ChangeNotifications(bool on) override;
+    void ChangeLanguage(settings::Language language) override;
     void ChangePrinter(const wchar_t* name) override;
     HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
     // The print switch: the chosen printer's queue, whose handle the message
@@ -154,6 +155,7 @@ private:
     int pressesWaiting_ = 0;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
     ULONGLONG passesSentAt_ = 0;  // when the last switch passes went out; 0 for never
+    bool probed_ = false;         // the status box still says it is searching
 
     // By TrayBadge, at the notification area's size, whatever the window's DPI.
     common::ScopedIcon trayIcons_[static_cast<int>(TrayBadge::Count)];

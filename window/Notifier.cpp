@@ -15,11 +15,12 @@ namespace {
 const wchar_t* NoticeText(bool from_library_problem, DeviceState now) {
     switch (now) {
     case DeviceState::Present:
-        return from_library_problem ? texts::NOTICE_LIBRARY_BACK_PRESENT : texts::NOTICE_BACK_ON_BUS;
-    case DeviceState::Absent: return from_library_problem ? texts::NOTICE_LIBRARY_BACK_ABSENT : texts::NOTICE_LEFT_BUS;
-    case DeviceState::LibraryMissing: return texts::NOTICE_LIBRARY_MISSING;
-    case DeviceState::LibraryOtherArchitecture: return texts::NOTICE_LIBRARY_OTHER_ARCHITECTURE;
-    default: return texts::NOTICE_LIBRARY_INCOMPLETE;
+        return Text(from_library_problem ? TextId::NoticeLibraryBackPresent : TextId::NoticeBackOnBus);
+    case DeviceState::Absent:
+        return Text(from_library_problem ? TextId::NoticeLibraryBackAbsent : TextId::NoticeLeftBus);
+    case DeviceState::LibraryMissing: return Text(TextId::NoticeLibraryMissing);
+    case DeviceState::LibraryOtherArchitecture: return Text(TextId::NoticeLibraryOtherArchitecture);
+    default: return Text(TextId::NoticeLibraryIncomplete);
     }
 }
 

@@ -47,10 +47,12 @@ void Form1::PressForPrinting() {
         made = deviceBusy_ || passesSentAt_ != before;  // queued behind work in progress, or sent
     }
     // A press that could not be made waits for the next job, and is told once.
-    const wchar_t* text = made ? texts::NOTICE_PRINT_SWITCHED : printFailureSaid_ ? nullptr : texts::NOTICE_PRINT_WAITS;
+    const wchar_t* text = made                ? Text(TextId::NoticePrintSwitched)
+                          : printFailureSaid_ ? nullptr
+                                              : Text(TextId::NoticePrintWaits);
     printFailureSaid_ = !made;
     if (!text || !notificationsOn_ || !hwnd_) return;
     APIStuff::ShowTrayNotification(
-        texts::NOTICE_TITLE, text,
+        Text(TextId::NoticeTitle), text,
         made ? APIStuff::NotificationKind::Information : APIStuff::NotificationKind::Warning);
 }

@@ -28,6 +28,22 @@ bool IsExtended(UINT key) {
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+// The dialog's texts by control; the language list's are its items.
+struct ControlText {
+    int id;
+    TextId text;
+};
+constexpr ControlText CONTROL_TEXTS[] = {{IDC_SETTINGS_HOTKEY_LABEL, TextId::SettingsHotkeyLabel},
+                                         {IDC_SETTINGS_NO_HOTKEY, TextId::SettingsNoHotkey},
+                                         {IDC_SETTINGS_START_WITH_WINDOWS, TextId::SettingsStartWithWindows},
+                                         {IDC_SETTINGS_NOTIFICATIONS, TextId::SettingsNotifications},
+                                         {IDC_SETTINGS_LANGUAGE_LABEL, TextId::SettingsLanguageLabel},
+                                         {IDC_SETTINGS_PRINTER_LABEL, TextId::SettingsPrinterLabel},
+                                         {IDOK, TextId::SettingsOk},
+                                         {IDCANCEL, TextId::SettingsCancel}};
+// In the list's order, which is that of LanguageChoice.
+constexpr settings::LanguageChoice LANGUAGE_CHOICES[] = {
+    settings::LanguageChoice::Automatic, settings::LanguageChoice::Greek, settings::LanguageChoice::English};
 // What each entry of the printer list stands for.
 enum PrinterEntry : LPARAM { NO_PRINTER, LISTED_PRINTER, GONE_PRINTER };
 
@@ -84,11 +100,18 @@ INT_PTR CALLBACK SettingsDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, 
 
 INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
-    case WM_INITDIALOG: ShowValues(); return TRUE;  // the focus on the hotkey box
+    case WM_INITDIALOG:
+        languageAtOpen_ = LanguageInUse();
+        ShowTexts();
+        ShowValues();
+        return TRUE;  // the focus on the hotkey box
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: Accept(); return TRUE;
-        case IDCANCEL: DestroyWindow(hwnd_); return TRUE;  // also Esc and the close box
+        case IDCANCEL: Close(); return TRUE;  // also Esc and the close box
+        case IDC_SETTINGS_LANGUAGE:
+            if (HIWORD(wParam) == CBN_SELCHANGE) PreviewLanguage();
+            return TRUE;
         case IDC_SETTINGS_NO_HOTKEY:
             SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, 0, 0);
             SetFocus(Item(hwnd_, IDC_SETTINGS_HOTKEY));
@@ -103,6 +126,38 @@ INT_PTR SettingsDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// In the language in use; the languages' own names are the same in all.
+void SettingsDialog::ShowTexts() {
+    SetWindowTextW(hwnd_, Text(TextId::SettingsCaption));
+    for (const ControlText& c : CONTROL_TEXTS) SetDlgItemTextW(hwnd_, c.id, Text(c.text));
+    HWND list = Item(hwnd_, IDC_SETTINGS_LANGUAGE);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    const wchar_t* const names[] = {Text(TextId::SettingsLanguageAutomatic), texts::LANGUAGE_GREEK,
+                                    texts::LANGUAGE_ENGLISH};
+    for (const wchar_t* name : names) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SendMessageW(list, CB_SETCURSEL, selected, 0);
+}
+
+settings::LanguageChoice SettingsDialog::ChosenLanguage() const {
+    const LRESULT selected = SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_GETCURSEL, 0, 0);
+    return selected >= 0 && selected < 3 ? LANGUAGE_CHOICES[selected] : shown_.language;
+}
+
+void SettingsDialog::PreviewLanguage() {
+    const settings::Language language = settings::ChooseLanguage(ChosenLanguage(), GetUserDefaultUILanguage());
+    if (language == LanguageInUse()) return;
+    owner_->ChangeLanguage(language);
+    ShowTexts();
+    ShowPrinters(SendMessageW(Item(hwnd_, IDC_SETTINGS_PRINTER), CB_GETCURSEL, 0, 0));  // its entries' words
+}
+
+// Nothing changes: a language tried in the dialog is taken back.
+void SettingsDialog::Close() {
+    if (LanguageInUse() != languageAtOpen_) owner_->ChangeLanguage(languageAtOpen_);
+    DestroyWindow(hwnd_);
+}
+
 // What is in force as the dialog opens; OK compares the controls with it.
 void SettingsDialog::ShowValues() {
     shown_ = owner_->SettingsInForce();
@@ -110,17 +165,17 @@ void SettingsDialog::ShowValues() {
     SendMessageW(Item(hwnd_, IDC_SETTINGS_HOTKEY), HKM_SETHOTKEY, shownHotkeyBox_, 0);
     CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_SETCURSEL, static_cast<WPARAM>(shown_.language), 0);
     ShowPrinters();
 }
 
 // None, this PC's printers and a chosen one that no longer exists, which is
-// shown as such. The spooler is asked about the chosen printer (or the first
-// listed, or the print server): without its notifications the list stays off
-// and one sentence says why.
-void SettingsDialog::ShowPrinters() {
+// shown as such; the entry kept selected, or the chosen one. The spooler is asked about the chosen printer (or the
+// first listed, or the print server): without its notifications the list stays off and one sentence says why.
+void SettingsDialog::ShowPrinters(LRESULT keep) {
     HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    AddEntry(list, texts::PRINTER_NONE, NO_PRINTER);
+    AddEntry(list, Text(TextId::PrinterNone), NO_PRINTER);
     const printing::Spooler* spooler = printing::ActiveSpooler();
     printing::Buffer buffer;
     DWORD count = 0;
@@ -133,14 +188,14 @@ void SettingsDialog::ShowPrinters() {
     }
     if (shown_.printer[0] && !chosen) {
         wchar_t gone[printing::NAME_CHARS + 64];
-        wsprintfW(gone, texts::PRINTER_GONE, shown_.printer);
+        wsprintfW(gone, Text(TextId::PrinterGone), shown_.printer);
         chosen = AddEntry(list, gone, GONE_PRINTER);
     }
-    SendMessageW(list, CB_SETCURSEL, chosen, 0);
+    SendMessageW(list, CB_SETCURSEL, keep >= 0 ? keep : chosen, 0);
     const wchar_t* asked = shown_.printer[0] ? shown_.printer : count ? printers[0].pPrinterName : nullptr;
     const printing::Watch watch = printing::TryWatch(spooler, asked);
     const bool unavailable = watch == printing::Watch::NoNotifications || watch == printing::Watch::NoSpooler;
-    SetDlgItemTextW(hwnd_, IDC_SETTINGS_PRINTER_NOTE, unavailable ? texts::PRINT_SWITCH_UNAVAILABLE : L"");
+    SetDlgItemTextW(hwnd_, IDC_SETTINGS_PRINTER_NOTE, unavailable ? Text(TextId::PrintSwitchUnavailable) : L"");
     EnableWindow(list, !unavailable);
 }
 
@@ -160,12 +215,12 @@ void SettingsDialog::Accept() {
     const WORD box = BoxValue(hwnd_);
     if (box != shownHotkeyBox_) {
         const settings::Hotkey hotkey = HotkeyOfBox(box);
-        if (!settings::IsAllowed(hotkey)) return Refuse(texts::HOTKEY_NOT_ALLOWED);
+        if (!settings::IsAllowed(hotkey)) return Refuse(Text(TextId::HotkeyNotAllowed));
         if (!owner_->ChangeHotkey(hotkey)) {
             settings::HotkeyText name;
             settings::FormatHotkey(hotkey, name);
             wchar_t message[512];
-            wsprintfW(message, texts::HOTKEY_TAKEN, name);
+            wsprintfW(message, Text(TextId::HotkeyTaken), name);
             return Refuse(message);
         }
         settings::WriteHotkey(hotkey);
@@ -183,6 +238,8 @@ void SettingsDialog::Accept() {
         printing::WriteChosenPrinter(printer);
         owner_->ChangePrinter(printer);
     }
+    const settings::LanguageChoice language = ChosenLanguage();
+    if (language != shown_.language) settings::WriteLanguageChoice(language);
     DestroyWindow(hwnd_);
 }
 

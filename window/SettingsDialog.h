@@ -1,18 +1,21 @@
 // The settings dialog: the switch's hotkey, start with Windows, the
-// notifications and the printer whose jobs take the box. Modeless and one at
-// a time; OK applies and saves what the user changed, Cancel, Esc and closing
-// change nothing.
+// notifications, the language and the printer whose jobs take the box.
+// Modeless and one at a time; OK applies and saves what the user changed,
+// Cancel, Esc and closing change nothing. A language chosen shows at once,
+// in the dialog and the window, until Cancel.
 #pragma once
 
 #include <windows.h>
 
 #include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
+#include "settings/Language.h"
 
 struct SettingsValues {
     settings::Hotkey hotkey;  // the one in force, NO_HOTKEY for none
     bool startWithWindows;
     bool notifications;
+    settings::LanguageChoice language;
     printing::PrinterName printer;  // whose jobs take the box; empty for none
 };
 
@@ -25,6 +28,8 @@ public:
     virtual bool ChangeHotkey(const settings::Hotkey& hotkey) = 0;
     virtual void ChangeStartWithWindows(bool start) = 0;
     virtual void ChangeNotifications(bool on) = 0;
+    // Everything the window shows, in this language from now on.
+    virtual void ChangeLanguage(settings::Language language) = 0;
     // Watches this printer's queue from now, or none (empty).
     virtual void ChangePrinter(const wchar_t* name) = 0;
 
@@ -47,8 +52,12 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ShowTexts();
     void ShowValues();
-    void ShowPrinters();
+    settings::LanguageChoice ChosenLanguage() const;
+    void PreviewLanguage();
+    void Close();
+    void ShowPrinters(LRESULT keep = -1);
     void ChosenPrinter(printing::PrinterName& name);
     void Accept();
     void Refuse(const wchar_t* message);
@@ -57,4 +66,5 @@ private:
     SettingsOwner* owner_ = nullptr;
     SettingsValues shown_ = {};
     WORD shownHotkeyBox_ = 0;  // a hotkey with Win is kept unless the box is changed
+    settings::Language languageAtOpen_ = settings::Language::Greek;
 };

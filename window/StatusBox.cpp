@@ -10,10 +10,10 @@ using device::DeviceState;
 namespace {
 
 StatusView LibraryView(DeviceState state) {
-    const wchar_t* text = state == DeviceState::LibraryMissing      ? texts::LIBRARY_MISSING
-                          : state == DeviceState::LibraryIncomplete ? texts::LIBRARY_INCOMPLETE
-                                                                    : texts::LIBRARY_OTHER_ARCHITECTURE;
-    return {text, colours::ABSENT, ButtonChange::Disable, TrayBadge::LibraryProblem};
+    const TextId text = state == DeviceState::LibraryMissing      ? TextId::LibraryMissing
+                        : state == DeviceState::LibraryIncomplete ? TextId::LibraryIncomplete
+                                                                  : TextId::LibraryOtherArchitecture;
+    return {Text(text), colours::ABSENT, ButtonChange::Disable, TrayBadge::LibraryProblem};
 }
 
 // A multi-line edit asks for every key, Tab and Enter too; the read-only
@@ -28,16 +28,19 @@ LRESULT CALLBACK StatusBoxKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 StatusView PollView(DeviceState state) {
     switch (state) {
-    case DeviceState::Present: return {texts::PRESENT, colours::PRESENT, ButtonChange::Enable, TrayBadge::Present};
-    case DeviceState::Absent: return {texts::ABSENT, colours::ABSENT, ButtonChange::Disable, TrayBadge::Absent};
+    case DeviceState::Present:
+        return {Text(TextId::Present), colours::PRESENT, ButtonChange::Enable, TrayBadge::Present};
+    case DeviceState::Absent: return {Text(TextId::Absent), colours::ABSENT, ButtonChange::Disable, TrayBadge::Absent};
     default: return LibraryView(state);
     }
 }
 
 StatusView PressView(DeviceState state) {
     switch (state) {
-    case DeviceState::Present: return {texts::SHORT_PRESENT, colours::PRESENT, ButtonChange::Keep, TrayBadge::Present};
-    case DeviceState::Absent: return {texts::SHORT_ABSENT, colours::ABSENT, ButtonChange::Keep, TrayBadge::Absent};
+    case DeviceState::Present:
+        return {Text(TextId::ShortPresent), colours::PRESENT, ButtonChange::Keep, TrayBadge::Present};
+    case DeviceState::Absent:
+        return {Text(TextId::ShortAbsent), colours::ABSENT, ButtonChange::Keep, TrayBadge::Absent};
     default: return LibraryView(state);
     }
 }

@@ -1,9 +1,69 @@
-// The window's texts and colours. Greek, kept as wide strings and shown
-// through the controls' wide interfaces, so they read right whatever the
-// system's 8-bit code page.
+// The program's texts and the window's colours. The Greek texts are here,
+// the English ones in TextsEnglish.h; the code asks for a text by its id in
+// the language in use. Kept as wide strings and shown through the controls'
+// wide interfaces, so they read right whatever the system's 8-bit code page.
 #pragma once
 
 #include <windows.h>
+
+#include "settings/Language.h"
+
+// Every text the window, its tray icon and its settings show.
+enum class TextId {
+    Caption,
+    Frame1,
+    Label1,
+    Label2Tooltip,
+    Searching,
+    Command1,
+    Label3,
+    Absent,
+    Present,
+    ShortAbsent,
+    ShortPresent,
+    LibraryMissing,
+    LibraryIncomplete,
+    LibraryOtherArchitecture,
+    MnuTrayRestore,
+    MnuTrayClose,
+    MnuTrayStartWithWindows,
+    TrayTip,
+    MnuSettings,
+    SystemMenuSettings,
+    HotkeyNotAllowed,
+    HotkeyTaken,
+    NoticeTitle,
+    NoticeLeftBus,
+    NoticeBackOnBus,
+    NoticeLibraryMissing,
+    NoticeLibraryIncomplete,
+    NoticeLibraryOtherArchitecture,
+    NoticeLibraryBackPresent,
+    NoticeLibraryBackAbsent,
+    SettingsCaption,
+    SettingsHotkeyLabel,
+    SettingsNoHotkey,
+    SettingsStartWithWindows,
+    SettingsNotifications,
+    SettingsLanguageLabel,
+    SettingsLanguageAutomatic,
+    SettingsOk,
+    SettingsCancel,
+    SettingsPrinterLabel,
+    PrinterNone,
+    PrinterGone,
+    PrintSwitchUnavailable,
+    NoticePrintSwitched,
+    NoticePrintWaits,
+    Count
+};
+
+// A text in the language in use, or in a given one.
+const wchar_t* Text(TextId id);
+const wchar_t* TextIn(settings::Language language, TextId id);
+// The window and everything it shows speak this from now on.
+void UseLanguage(settings::Language language);
+settings::Language LanguageInUse();
 
 namespace texts {
 
@@ -82,8 +142,21 @@ inline constexpr wchar_t NOTICE_LIBRARY_BACK_ABSENT[] =
     L"Η βιβλιοθήκη AVR309.dll βρέθηκε ξανά και η συσκευή <Varnosklen> δεν είναι στον δίαυλο: το κοινό "
     L"περιφερειακό USB είναι συνδεδεμένο με αυτόν τον υπολογιστή.";
 
-// The print switch: in the settings dialog, whose label for it is in its
-// resource, and its notifications.
+// The settings dialog, as in its resource; each language's name is in itself.
+inline constexpr wchar_t SETTINGS_CAPTION[] = L"Ρυθμίσεις του Varnosklen";
+inline constexpr wchar_t SETTINGS_HOTKEY_LABEL[] = L"Πλήκτρο συντόμευσης για τη σύνδεση με το κοινό περιφερειακό:";
+inline constexpr wchar_t SETTINGS_NO_HOTKEY[] = L"Κανένα";
+inline constexpr wchar_t SETTINGS_START_WITH_WINDOWS[] = L"Εκκίνηση μαζί με τα Windows";
+inline constexpr wchar_t SETTINGS_NOTIFICATIONS[] = L"Ειδοποιήσεις όταν η συσκευή αλλάζει κατάσταση";
+inline constexpr wchar_t SETTINGS_LANGUAGE_LABEL[] = L"Γλώσσα:";
+inline constexpr wchar_t SETTINGS_LANGUAGE_AUTOMATIC[] = L"Αυτόματα";
+inline constexpr wchar_t SETTINGS_OK[] = L"OK";
+inline constexpr wchar_t SETTINGS_CANCEL[] = L"Άκυρο";
+inline constexpr wchar_t LANGUAGE_GREEK[] = L"Ελληνικά";
+inline constexpr wchar_t LANGUAGE_ENGLISH[] = L"English";
+
+// The print switch: in the settings dialog, and its notifications.
+inline constexpr wchar_t SETTINGS_PRINTER_LABEL[] = L"Σύνδεση αυτόματα όταν εκτυπώνω στον εκτυπωτή:";
 inline constexpr wchar_t PRINTER_NONE[] = L"(κανένας)";
 inline constexpr wchar_t PRINTER_GONE[] = L"%s (δεν υπάρχει πια)";
 inline constexpr wchar_t PRINT_SWITCH_UNAVAILABLE[] =

@@ -2,34 +2,58 @@
 
 #include "window/Texts.h"
 
+namespace {
+
+// The popup's items that have a text, in their order.
+struct Item {
+    UINT id;
+    TextId text;
+};
+constexpr Item ITEMS[] = {{TrayMenu::ID_RESTORE, TextId::MnuTrayRestore},
+                          {TrayMenu::ID_SWITCH, TextId::Command1},
+                          {TrayMenu::ID_START_WITH_WINDOWS, TextId::MnuTrayStartWithWindows},
+                          {TrayMenu::ID_SETTINGS, TextId::MnuSettings},
+                          {TrayMenu::ID_CLOSE, TextId::MnuTrayClose}};
+
+void SetItemText(HMENU menu, UINT id, wchar_t* text) {
+    MENUITEMINFOW item = {sizeof item};
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = text;
+    SetMenuItemInfoW(menu, id, FALSE, &item);
+}
+
+}  // namespace
+
 HMENU TrayMenu::Create() {
     bar_.reset(CreateMenu());
     popup_ = CreatePopupMenu();
     AppendMenuW(bar_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup_), texts::MNU_TRAY);
     // Open first and exit last, the two things done from the tray set apart.
-    AppendMenuW(popup_, MF_STRING, ID_RESTORE, texts::MNU_TRAY_RESTORE);
-    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup_, MF_STRING, ID_SWITCH, texts::COMMAND1);
-    AppendMenuW(popup_, MF_STRING, ID_START_WITH_WINDOWS, texts::MNU_TRAY_START_WITH_WINDOWS);
-    AppendMenuW(popup_, MF_STRING, ID_SETTINGS, texts::MNU_SETTINGS);
-    AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(popup_, MF_STRING, ID_CLOSE, texts::MNU_TRAY_CLOSE);
+    for (const Item& item : ITEMS) {
+        if (item.id == ID_SWITCH || item.id == ID_CLOSE) AppendMenuW(popup_, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(popup_, MF_STRING, item.id, Text(item.text));
+    }
     // mnuTrayMinimize is never shown: it has no entry in the popup.
     return popup_;
 }
 
 void TrayMenu::ShowSwitchHotkey(const wchar_t* hotkey_text) {
+    lstrcpynW(hotkeyText_, hotkey_text ? hotkey_text : L"", sizeof hotkeyText_ / sizeof hotkeyText_[0]);
     // A tab sets the hotkey apart at the item's right, as menus show shortcuts.
     wchar_t switchText[128] = {};
-    lstrcpynW(switchText, texts::COMMAND1, 128);
-    if (hotkey_text && *hotkey_text) {
+    lstrcpynW(switchText, Text(TextId::Command1), 128);
+    if (*hotkeyText_) {
         lstrcatW(switchText, L"\t");
-        lstrcpynW(switchText + lstrlenW(switchText), hotkey_text, 128 - lstrlenW(switchText));
+        lstrcpynW(switchText + lstrlenW(switchText), hotkeyText_, 128 - lstrlenW(switchText));
     }
-    MENUITEMINFOW item = {sizeof item};
-    item.fMask = MIIM_STRING;
-    item.dwTypeData = switchText;
-    SetMenuItemInfoW(popup_, ID_SWITCH, FALSE, &item);
+    SetItemText(popup_, ID_SWITCH, switchText);
+}
+
+void TrayMenu::ShowTexts() {
+    for (const Item& item : ITEMS) SetItemText(popup_, item.id, const_cast<wchar_t*>(Text(item.text)));
+    wchar_t hotkey[64];
+    lstrcpyW(hotkey, hotkeyText_);
+    ShowSwitchHotkey(hotkey);
 }
 
 void TrayMenu::SetItemEnabled(UINT item, bool enabled) {

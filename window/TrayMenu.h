@@ -20,6 +20,8 @@ public:
     HMENU Create();
     // The hotkey in force at the switch item's right; empty for none.
     void ShowSwitchHotkey(const wchar_t* hotkey_text);
+    // Every item's text again, in the language now in use.
+    void ShowTexts();
 
     void SetItemEnabled(UINT item, bool enabled);
     bool IsItemEnabled(UINT item) const;
@@ -30,4 +32,5 @@ private:
     HMENU popup_ = nullptr;
     // The minimise item is never shown, so its state lives only here.
     bool minimizeEnabled_ = true;
+    wchar_t hotkeyText_[64] = {};
 };

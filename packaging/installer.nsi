@@ -5,10 +5,10 @@
 ; copy.
 ;
 ;   makensis -INPUTCHARSET UTF8 -DBIN_DIR=... -DICON=... -DREADME=... -DLICENSE=...
-;            -DOUT_FILE=... [-DX64] installer.nsi
+;            -DNOTICES=... -DOUT_FILE=... [-DX64] installer.nsi
 ;
-; BIN_DIR holds the built programs; README and LICENSE are installed as
-; DIAVASE-README.txt and LICENSE.txt. X64 makes the setup of the 64-bit twin,
+; BIN_DIR holds the built programs; README, LICENSE and NOTICES are installed
+; as DIAVASE-README.txt, LICENSE.txt and NOTICES.txt. X64 makes the setup of the 64-bit twin,
 ; which exists only to be tested where 32-bit programs cannot run.
 
 !ifdef X64
@@ -50,6 +50,16 @@
 ; not be done, as NSIS gives for any abort, and 3 for a library refused.
 !define EXIT_FAILED 2
 !define EXIT_LIBRARY_REFUSED 3
+!define EXIT_ELEVATED 4
+!ifdef X64
+  !define OPTIONAL_MAGIC 0x20B
+!else
+  !define OPTIONAL_MAGIC 0x10B
+!endif
+; In the entry: 1 while the library beside the program is the one setup
+; copied there, which alone the uninstaller may remove.
+!define LIBRARY_COPIED "LibraryCopied"
+!define DRIVE_REMOTE 4
 ; How long a running program gets to end: long enough for a slow library call.
 !define END_WAIT_MS 15000
 
@@ -77,7 +87,10 @@ Var Library        ; the library to copy beside the program, or "" for none
 Var LibraryChosen  ; "" while the search decides, "hand" once chosen, "skip" to go without
 Var LibraryField
 Var LibrarySkip
-Var Restart        ; the command that starts the ended program again, or ""
+Var Restart        ; how the ended program ran: "" (it did not), "shown" or "tray"
+Var OldDir         ; the installed copy's folder, which an install elsewhere replaces
+Var CarryStart     ; 1 when the copy moved here was started with Windows
+Var OldCopied      ; 1 when setup had copied the library into $OldDir
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -110,16 +123,16 @@ LangString SHORTCUT_TIP ${E} "Shows the USB sharing switch and switches it"
 LangString SHORTCUT_TIP ${G} "Δείχνει τον διακόπτη κοινής χρήσης USB και τον χειρίζεται"
 LangString ENDING ${E} "Ending the running Varnosklen..."
 LangString ENDING ${G} "Τερματισμός του Varnosklen που εκτελείται..."
-LangString END_FAILED ${E} "Varnosklen, running from $INSTDIR, did not end. Exit it from its menu in the notification area, then choose Retry."
-LangString END_FAILED ${G} "Το Varnosklen, που εκτελείται από το $INSTDIR, δεν τερματίστηκε. Κλείστε το από το μενού του στην περιοχή ειδοποιήσεων και μετά επιλέξτε Επανάληψη."
+LangString END_FAILED ${E} "Varnosklen, running from $0, did not end. Exit it from its menu in the notification area, then choose Retry."
+LangString END_FAILED ${G} "Το Varnosklen, που εκτελείται από το $0, δεν τερματίστηκε. Κλείστε το από το μενού του στην περιοχή ειδοποιήσεων και μετά επιλέξτε Επανάληψη."
 LangString LIB_TITLE ${E} "The switch's library"
 LangString LIB_TITLE ${G} "Η βιβλιοθήκη του διακόπτη"
 LangString LIB_SUBTITLE ${E} "Varnosklen talks to the switch only through the vendor's ${LIBRARY}."
 LangString LIB_SUBTITLE ${G} "Το Varnosklen επικοινωνεί με τον διακόπτη μόνο μέσω του ${LIBRARY} του κατασκευαστή."
 LangString LIB_HERE ${E} "${LIBRARY} is already beside the program and stays there. To replace it, choose another file."
 LangString LIB_HERE ${G} "Το ${LIBRARY} βρίσκεται ήδη δίπλα στο πρόγραμμα και μένει εκεί. Για να το αντικαταστήσετε, επιλέξτε άλλο αρχείο."
-LangString LIB_FOUND ${E} "${LIBRARY} was found where Varnosklen looks for it. Setup will copy it beside the program."
-LangString LIB_FOUND ${G} "Το ${LIBRARY} βρέθηκε εκεί όπου το αναζητά το Varnosklen. Η εγκατάσταση θα το αντιγράψει δίπλα στο πρόγραμμα."
+LangString LIB_FOUND ${E} "${LIBRARY} was found where Varnosklen looks for it: $Library. Setup will copy it beside the program."
+LangString LIB_FOUND ${G} "Το ${LIBRARY} βρέθηκε εκεί όπου το αναζητά το Varnosklen: $Library. Η εγκατάσταση θα το αντιγράψει δίπλα στο πρόγραμμα."
 LangString LIB_NOT_FOUND ${E} "${LIBRARY} was not found where Varnosklen looks for it. Choose it, for example on the switch's CD; Setup will copy it beside the program."
 LangString LIB_NOT_FOUND ${G} "Το ${LIBRARY} δεν βρέθηκε εκεί όπου το αναζητά το Varnosklen. Επιλέξτε το, π.χ. από το CD του διακόπτη· η εγκατάσταση θα το αντιγράψει δίπλα στο πρόγραμμα."
 LangString LIB_SKIP ${E} "Continue without the library: Varnosklen will say on red that it is missing until it is put beside the program."
@@ -128,6 +141,10 @@ LangString LIB_FILTER ${E} "${LIBRARY}|${LIBRARY}|Libraries (*.dll)|*.dll"
 LangString LIB_FILTER ${G} "${LIBRARY}|${LIBRARY}|Βιβλιοθήκες (*.dll)|*.dll"
 LangString LIB_EMPTY ${E} "Choose ${LIBRARY}, or tick the box to continue without it."
 LangString LIB_EMPTY ${G} "Επιλέξτε το ${LIBRARY} ή σημειώστε το πλαίσιο για να συνεχίσετε χωρίς αυτό."
+LangString LIB_CHOSEN ${E} "Setup will copy $Library beside the program."
+LangString LIB_CHOSEN ${G} "Η εγκατάσταση θα αντιγράψει το $Library δίπλα στο πρόγραμμα."
+LangString ELEVATED ${E} "Setup is running as another account, $7, with administrator rights: it would install Varnosklen for $7 only, not for $6. To install it for yourself, cancel and run setup again without administrator rights. Continue anyway?"
+LangString ELEVATED ${G} "Η εγκατάσταση εκτελείται ως άλλος λογαριασμός, $7, με δικαιώματα διαχειριστή: θα εγκαταστήσει το Varnosklen μόνο για τον $7, όχι για τον $6. Για να το εγκαταστήσετε για εσάς, επιλέξτε Άκυρο και εκτελέστε ξανά την εγκατάσταση χωρίς δικαιώματα διαχειριστή. Να συνεχιστεί παρ' όλα αυτά;"
 ; $0 is the file refused.
 LangString LIB_UNREADABLE ${E} "$0 cannot be opened: it does not exist or cannot be read."
 LangString LIB_UNREADABLE ${G} "Το $0 δεν ανοίγει: δεν υπάρχει ή δεν διαβάζεται."
@@ -141,12 +158,11 @@ LangString LIB_OTHER_CPU ${G} "Το $0 είναι βιβλιοθήκη για ά
 ; ---------------------------------------------------------------------------
 ; Shared by setup and the uninstaller
 
-; Ends the program if it runs from this folder, through its Exit; $Restart
-; then starts it again as it was, in the notification area if it was hidden.
+; Ends the program if it runs from the folder $0, through its Exit, and
+; sets $Restart to how it ran, so that it can be started again as it was.
 ; Another copy, running from elsewhere, is left alone.
 !macro END_PROGRAM un
 Function ${un}EndProgram
-  StrCpy $Restart ""
   StrCpy $1 0
   ${Do}
     FindWindow $1 "${WINDOW_CLASS}" "" "" $1
@@ -156,13 +172,9 @@ Function ${un}EndProgram
     ${IfThen} $3 P= 0 ${|} ${Continue} ${|}
     StrCpy $4 ""
     System::Call 'kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r4, *i ${NSIS_MAX_STRLEN})'
-    ${If} $4 == "$INSTDIR\${PROGRAM}"
+    ${If} $4 == "$0\${PROGRAM}"
       DetailPrint "$(ENDING)"
-      System::Call 'user32::IsWindowVisible(p r1) i .r5'
-      StrCpy $Restart '"$INSTDIR\${PROGRAM}"'
-      ${If} $5 = 0
-        StrCpy $Restart "$Restart /tray"
-      ${EndIf}
+      System::Call 'user32::IsWindowVisible(p r1) i .r6'
       System::Call 'user32::PostMessageW(p r1, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)'
       System::Call 'kernel32::WaitForSingleObject(p r3, i ${END_WAIT_MS}) i .r5'
       ${If} $5 <> 0
@@ -174,6 +186,8 @@ Function ${un}EndProgram
         SetErrorLevel ${EXIT_FAILED}
         Abort
       ${EndIf}
+      StrCpy $Restart "shown"
+      ${IfThen} $6 = 0 ${|} StrCpy $Restart "tray" ${|}
       StrCpy $1 0 ; from the top: its window is gone
     ${EndIf}
     System::Call 'kernel32::CloseHandle(p r3)'
@@ -212,17 +226,62 @@ FunctionEnd
 !insertmacro STARTS_THIS ""
 !insertmacro STARTS_THIS "un."
 
+; Sets $0 to 1 when Task Manager's Startup tab has disabled the start at
+; logon: the first byte of its mark is odd, as the program reads it.
+Function StartDisabled
+  StrCpy $0 0
+  System::Alloc 64
+  Pop $1
+  System::Call 'advapi32::RegGetValueW(p 0x80000001, w "${APPROVED_KEY}", w "${VALUE}", i 0x8, p 0, p r1, *i 64) i .r2'
+  ${If} $2 = 0
+    System::Call '*$1(&i1 .r2)'
+    IntOp $0 $2 & 1
+  ${EndIf}
+  System::Free $1
+FunctionEnd
+
 ; ---------------------------------------------------------------------------
 ; Setup
 
 Section "$(SEC_PROGRAM)" SecProgram
   SectionIn RO
-  SetOutPath "$INSTDIR"
+  ; Nothing is written before the running copies have ended: a copy that
+  ; does not end leaves everything as it was.
+  ${If} $OldDir != ""
+  ${AndIf} $OldDir != $INSTDIR
+  ${AndIf} ${FileExists} "$OldDir\${PROGRAM}"
+    StrCpy $0 $OldDir
+    Call EndProgram
+  ${Else}
+    StrCpy $OldDir ""
+  ${EndIf}
+  StrCpy $0 $INSTDIR
   Call EndProgram
+  ; The library setup copied into the old folder comes along, unless one was
+  ; chosen or the new folder has its own.
+  ReadRegDWORD $OldCopied HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  ${If} $OldDir != ""
+    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+    ${If} $OldCopied = 1
+    ${AndIf} $LibraryChosen == ""
+    ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
+    ${AndIf} ${FileExists} "$OldDir\${LIBRARY}"
+      StrCpy $Library "$OldDir\${LIBRARY}"
+    ${EndIf}
+  ${EndIf}
+  ; The uninstaller and the entry come before anything that can fail, so
+  ; that whatever is copied can be removed.
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  Call WriteEntry
   File "/oname=${PROGRAM}" "${BIN_DIR}/Varnosklen.exe"
   File "${BIN_DIR}/varnosklen-cli.exe"
   File "/oname=DIAVASE-README.txt" "${README}"
   File "/oname=LICENSE.txt" "${LICENSE}"
+  File "/oname=NOTICES.txt" "${NOTICES}"
+  ${IfNot} ${FileExists} "$INSTDIR\${LIBRARY}"
+    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  ${EndIf}
   ${If} $Library != ""
   ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
     ClearErrors
@@ -231,36 +290,88 @@ Section "$(SEC_PROGRAM)" SecProgram
       SetErrorLevel ${EXIT_FAILED}
       Abort
     ${EndIf}
+    WriteRegDWORD HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}" 1
   ${EndIf}
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  ${If} $OldDir != ""
+    Call RemoveOldCopy
+  ${EndIf}
   CreateShortCut "${SHORTCUT}" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0 SW_SHOWNORMAL "" "$(SHORTCUT_TIP)"
+  ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
+  WriteRegDWORD HKCU "${ENTRY_KEY}" "EstimatedSize" $0
+SectionEnd
 
+; The quiet uninstall command runs the uninstaller in place (_?=), so that
+; it waits for the work and ends with its exit code.
+Function WriteEntry
   WriteRegStr HKCU "${ENTRY_KEY}" "DisplayName" "Varnosklen"
   WriteRegStr HKCU "${ENTRY_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${ENTRY_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${ENTRY_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM}"
   WriteRegStr HKCU "${ENTRY_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${ENTRY_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKCU "${ENTRY_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegStr HKCU "${ENTRY_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKCU "${ENTRY_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${ENTRY_KEY}" "NoRepair" 1
-  ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
-  WriteRegDWORD HKCU "${ENTRY_KEY}" "EstimatedSize" $0
-SectionEnd
+FunctionEnd
 
-; The same value as the tray menu's item writes.
+; The copy installed before in another folder goes as its uninstaller would
+; take it away; its start at logon moves here, and the library setup had
+; copied there came here unless another was chosen.
+Function RemoveOldCopy
+  StrCpy $R9 $INSTDIR
+  StrCpy $INSTDIR $OldDir
+  Call StartsThis
+  ${If} ${Silent}
+    StrCpy $CarryStart $0
+  ${EndIf}
+  Call ForgetStart
+  StrCpy $INSTDIR $R9
+  Delete "$OldDir\${PROGRAM}"
+  Delete "$OldDir\varnosklen-cli.exe"
+  ${If} $OldCopied = 1
+    Delete "$OldDir\${LIBRARY}"
+  ${EndIf}
+  Delete "$OldDir\DIAVASE-README.txt"
+  Delete "$OldDir\LICENSE.txt"
+  Delete "$OldDir\NOTICES.txt"
+  Delete "$OldDir\Uninstall.exe"
+  RMDir "$OldDir"
+FunctionEnd
+
+; Whatever setup ended starts again as it was, whichever way setup ends.
+Function RestartProgram
+  ${If} $Restart == ""
+    Return
+  ${EndIf}
+  StrCpy $0 "$INSTDIR\${PROGRAM}"
+  ${IfNot} ${FileExists} $0
+    StrCpy $0 "$OldDir\${PROGRAM}"
+  ${EndIf}
+  ${If} $Restart == "tray"
+    Exec '"$0" /tray'
+  ${Else}
+    Exec '"$0"'
+  ${EndIf}
+FunctionEnd
+
+Function .onInstFailed
+  Call RestartProgram
+FunctionEnd
+
+; The same value as the tray menu's item writes; ticked, it also takes away
+; a disable mark of Task Manager's, as the item does.
 Section /o "$(SEC_START)" SecStart
 SectionEnd
 
 Section "-Start at logon, and again now"
   ${If} ${SectionIsSelected} ${SecStart}
+  ${OrIf} $CarryStart = 1
     WriteRegStr HKCU "${RUN_KEY}" "${VALUE}" '"$INSTDIR\${PROGRAM}" /tray'
+    DeleteRegValue HKCU "${APPROVED_KEY}" "${VALUE}"
   ${Else}
     Call ForgetStart
   ${EndIf}
-  ${If} $Restart != ""
-    Exec $Restart
-  ${EndIf}
+  Call RestartProgram
 SectionEnd
 
 ; Start with Windows is ticked when asked (/STARTWITHWINDOWS) or when Windows
@@ -268,8 +379,15 @@ SectionEnd
 ; one given (/LIBRARY=), refused with its own exit code in a silent setup, or
 ; else the one the search finds.
 Function .onInit
+  Call RefuseElevation
+  ReadRegStr $OldDir HKCU "${ENTRY_KEY}" "InstallLocation"
   ${GetParameters} $R0
+  Call StartDisabled
+  StrCpy $R1 $0
   Call StartsThis
+  ${If} $R1 = 1
+    StrCpy $0 0
+  ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/STARTWITHWINDOWS" $R1
   ${IfNot} ${Errors}
@@ -293,26 +411,70 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; An elevation prompt answered with an administrator's password runs setup
+; as that administrator: it would install into that account's profile and
+; start the program as that account. Setup notices an elevated token
+; (TokenElevationTypeFull) of another account than the session's user, says
+; so and offers to stop; a silent setup stops with its own exit code. An
+; account elevating itself installs into its own profile, as it should.
+Function RefuseElevation
+  System::Call 'kernel32::GetCurrentProcess() p .r0'
+  System::Call 'advapi32::OpenProcessToken(p r0, i 0x8, *p .r1) i .r2' ; TOKEN_QUERY
+  ${IfThen} $2 = 0 ${|} Return ${|}
+  System::Call 'advapi32::GetTokenInformation(p r1, i 18, *i .r3, i 4, *i .r4) i .r2' ; TokenElevationType
+  System::Call 'kernel32::CloseHandle(p r1)'
+  ${If} $2 = 0
+  ${OrIf} $3 <> 2
+    Return
+  ${EndIf}
+  StrCpy $6 ""
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r4, *i .r5) i .r2' ; the session's WTSUserName
+  ${If} $2 <> 0
+    System::Call '*$4(&w${NSIS_MAX_STRLEN} .r6)'
+    System::Call 'wtsapi32::WTSFreeMemory(p r4)'
+  ${EndIf}
+  System::Call 'advapi32::GetUserNameW(w .r7, *i ${NSIS_MAX_STRLEN})'
+  ${If} $6 != ""
+  ${AndIf} $6 != $7
+  ${AndIfNot} ${Cmd} `MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(ELEVATED)" /SD IDCANCEL IDOK`
+    SetErrorLevel ${EXIT_ELEVATED}
+    Quit
+  ${EndIf}
+FunctionEnd
+
 ; Sets $1 to "" when $0 is a Windows library for this program's processor,
-; else to the sentence that says why it is not. Reads the file's headers only.
+; else to the sentence that says why it is not. Reads the file's headers only,
+; and only inside the file: a header placed outside it, or cut short, is no
+; library's.
 Function CheckLibrary
   StrCpy $1 "$(LIB_UNREADABLE)"
   ClearErrors
   FileOpen $2 "$0" r
   ${IfThen} ${Errors} ${|} Return ${|}
   StrCpy $1 "$(LIB_NOT_DLL)"
+  FileSeek $2 0 END $9              ; the file's size
+  FileSeek $2 0
   FileReadWord $2 $3                ; "MZ"
   FileSeek $2 0x3C
   FileReadWord $2 $4                ; where the PE header starts
   FileReadWord $2 $5
   IntOp $5 $5 << 16
   IntOp $4 $4 | $5
+  ; The PE header, its file header (20 bytes) and the optional header's
+  ; magic must lie after the DOS header and inside the file.
+  IntOp $5 $9 - 26
+  ${If} $4 < 0x40
+  ${OrIf} $4 > $5
+    FileClose $2
+    Return
+  ${EndIf}
   FileSeek $2 $4
   FileReadWord $2 $5                ; "PE", 0
   FileReadWord $2 $6
   FileReadWord $2 $7                ; the machine
   FileSeek $2 16 CUR
   FileReadWord $2 $8                ; the characteristics
+  FileReadWord $2 $9                ; the optional header's magic
   ${IfNot} ${Errors}
   ${AndIf} $3 = 0x5A4D
   ${AndIf} $5 = 0x4550
@@ -320,7 +482,7 @@ Function CheckLibrary
     IntOp $8 $8 & 0x2000            ; a DLL
     ${If} $8 = 0
     ${ElseIf} $7 = ${MACHINE}
-      StrCpy $1 ""
+      ${IfThen} $9 = ${OPTIONAL_MAGIC} ${|} StrCpy $1 "" ${|}
     ${ElseIf} $7 = ${OTHER_MACHINE}
       StrCpy $1 "$(LIB_OTHER_BITS)"
     ${Else}
@@ -332,8 +494,10 @@ FunctionEnd
 
 ; Sets $0 to the library the program would load: the first usable one in its
 ; own folder, the system folder, the Windows folder and PATH's folders; or "".
-; Relative folders of PATH are never searched, as the program never does; nor
-; network folders, which could keep setup waiting.
+; PATH's folders are skipped as the program skips them: relative ones, which
+; would be the current folder, and network ones (UNC paths, mapped drives),
+; which could keep setup waiting; the program's own folder counts wherever
+; it is.
 Function FindLibrary
   StrCpy $0 "$INSTDIR\${LIBRARY}"
   Call CheckLibrary
@@ -358,9 +522,13 @@ Function FindLibrary
     StrCpy $R4 $R2 "" -1
     ${IfThen} $R4 == "\" ${|} StrCpy $R2 $R2 -1 ${|}
     ${If} $R3 == ":\"
-      StrCpy $0 "$R2\${LIBRARY}"
-      Call CheckLibrary
-      ${IfThen} $1 == "" ${|} Return ${|}
+      StrCpy $R3 $R2 2
+      System::Call 'kernel32::GetDriveTypeW(w "$R3\") i .R4'
+      ${If} $R4 <> ${DRIVE_REMOTE}
+        StrCpy $0 "$R2\${LIBRARY}"
+        Call CheckLibrary
+        ${IfThen} $1 == "" ${|} Return ${|}
+      ${EndIf}
     ${EndIf}
   ${LoopUntil} $R1 == ""
   StrCpy $0 ""
@@ -374,10 +542,12 @@ Function LibraryPage
   !insertmacro MUI_HEADER_TEXT "$(LIB_TITLE)" "$(LIB_SUBTITLE)"
   nsDialogs::Create 1018
   Pop $0
-  Call FindLibrary
-  ${If} $0 == "$INSTDIR\${LIBRARY}"
+  ; The label names the file that will be copied, never a second search's.
+  ${If} $Library == "$INSTDIR\${LIBRARY}"
     StrCpy $1 "$(LIB_HERE)"
-  ${ElseIf} $0 != ""
+  ${ElseIf} $LibraryChosen == "hand"
+    StrCpy $1 "$(LIB_CHOSEN)"
+  ${ElseIf} $Library != ""
     StrCpy $1 "$(LIB_FOUND)"
   ${Else}
     StrCpy $1 "$(LIB_NOT_FOUND)"
@@ -441,20 +611,35 @@ FunctionEnd
 
 Section "un.Varnosklen" SecUnProgram
   SectionIn RO
+  StrCpy $0 $INSTDIR
   Call un.EndProgram
   Call un.ForgetStart
   Delete "$INSTDIR\${PROGRAM}"
   Delete "$INSTDIR\varnosklen-cli.exe"
-  Delete "$INSTDIR\${LIBRARY}"
   Delete "$INSTDIR\DIAVASE-README.txt"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\Uninstall.exe"
-  ; The entry and the shortcut belong to the copy installed last.
+  Delete "$INSTDIR\NOTICES.txt"
+  ; The entry, the shortcut and the library setup copied belong to the copy
+  ; installed last; a library that was there before, or put there since,
+  ; is the user's and stays.
   ReadRegStr $0 HKCU "${ENTRY_KEY}" "InstallLocation"
   ${If} $0 == ""
   ${OrIf} $0 == "$INSTDIR"
+    ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+    ${IfThen} $1 = 1 ${|} Delete "$INSTDIR\${LIBRARY}" ${|}
     DeleteRegKey HKCU "${ENTRY_KEY}"
     Delete "${SHORTCUT}"
+  ${EndIf}
+  ; Run in place by the quiet uninstall command (_?=), the uninstaller cannot
+  ; delete its own file: a copy of it in the temporary folder, as NSIS's own
+  ; copy lives there, does that and removes the folder once it has ended.
+  ${If} $EXEDIR == $INSTDIR
+    GetTempFileName $1
+    CopyFiles /SILENT /FILESONLY "$EXEPATH" $1
+    System::Call 'kernel32::GetCurrentProcessId() i .r2'
+    Exec '"$1" /CLEANUP=$2 _?=$INSTDIR'
+  ${Else}
+    Delete "$INSTDIR\Uninstall.exe"
   ${EndIf}
   RMDir "$INSTDIR"
 SectionEnd
@@ -466,6 +651,18 @@ SectionEnd
 ; /REMOVESETTINGS ticks the removal of the settings for a silent uninstall.
 Function un.onInit
   ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/CLEANUP=" $R1
+  ${IfNot} ${Errors}
+    System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i R1) p .r1' ; SYNCHRONIZE
+    ${If} $1 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p r1, i ${END_WAIT_MS})'
+      System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+    Quit
+  ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/REMOVESETTINGS" $R1
   ${IfNot} ${Errors}

@@ -4,6 +4,8 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 SCRIPT="$(basename "$0")"
+# The version is written once, in CMakeLists.txt.
+VERSION="$(sed -n 's/^project(Varnosklen VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")"
 
 # A failing step says what failed, never just an exit code.
 set -E
@@ -21,8 +23,9 @@ WINE64_LOADER=/usr/lib/wine/wine64
 # Runs a 96-byte i386 Linux program that only exits with status 32; when it
 # cannot run, NOT_32BIT_WHY says what the system answered.
 runs_32bit_programs() {
-  local probe="$BUILD32_DIR/.runs-32bit" status=0
+  local probe status=0
   mkdir -p "$BUILD32_DIR"
+  probe="$(mktemp "$BUILD32_DIR/.runs-32bit.XXXXXX")" # one per run: another may be running its own
   printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x20\x00\x00\x00\xcd\x80' >"$probe"
   chmod +x "$probe"
   NOT_32BIT_WHY="$( ("$probe") 2>&1)" || status=$?
@@ -87,10 +90,50 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No .NET or Gecko prompts, and no menu entries on the host for shortcuts made in the prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The Greek locale gives Wine the 1253 ANSI code page the program is made for.
-export LC_ALL="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
+# It is set only once it exists (setup.sh makes it): bash, perl and apt warn
+# at every step under a locale that does not.
+use_locale() {
+  local want="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
+  if locale -a 2>/dev/null | grep -qix "${want/UTF-8/utf8}"; then export LC_ALL="$want"; fi
+}
+use_locale
+
+# Installs what is missing, then takes the locale it made.
+run_setup() {
+  bash "$ROOT/scripts/setup.sh"
+  use_locale
+}
 
 STARTED_PIDS=()
 WINE_STARTED=0
+SESSION_LOCK=""
+
+# One run at a time in a checkout: two would share its builds and its Wine
+# prefix, and the first to end would end the other's Wine. The second waits,
+# and says so; a lock whose process has gone is taken over.
+lock_session() {
+  local lock="$BUILD32_DIR/.session" holder deadline=$((SECONDS + 3600)) told=0
+  if [ -n "$SESSION_LOCK" ]; then return; fi
+  mkdir -p "$BUILD32_DIR"
+  until mkdir "$lock" 2>/dev/null; do
+    holder="$(cat "$lock/pid" 2>/dev/null || true)"
+    if [ -n "$holder" ] && ! kill -0 "$holder" 2>/dev/null; then
+      rm -rf "$lock"
+      continue
+    fi
+    if [ "$told" = 0 ]; then
+      echo "$SCRIPT: another run in this checkout (process ${holder:-starting}) is using its build and Wine; waiting for it to end (at most an hour)."
+      told=1
+    fi
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "$SCRIPT: the other run (process ${holder:-?}) did not end within an hour" >&2
+      return 1
+    fi
+    sleep 1
+  done
+  echo $$ >"$lock/pid"
+  SESSION_LOCK="$lock"
+}
 
 wine() { "$WINE_LOADER" "$@"; }
 
@@ -180,6 +223,7 @@ start_private_display() {
 # Creates the prefix once: every Wine process gets a desktop of 1024x768 with
 # a taskbar and notification area, at 96 dpi unless VARNOSKLEN_DPI says.
 init_prefix() {
+  lock_session
   WINE_STARTED=1
   if [ ! -f "$WINEPREFIX/.varnosklen-ready" ]; then
     mkdir -p "$WINEPREFIX"
@@ -216,7 +260,8 @@ set_dpi() {
 # private display and the prefix. Call after `trap cleanup EXIT`; arguments
 # go to the build.
 prepare_wine_session() {
-  bash "$ROOT/scripts/setup.sh"
+  run_setup
+  lock_session
   say_architecture
   build "$@"
   start_private_display
@@ -236,4 +281,5 @@ cleanup() {
   local pid
   for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ -n "$SESSION_LOCK" ]; then rm -rf "$SESSION_LOCK"; fi
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-bash "$ROOT/scripts/setup.sh"
+run_setup
 say_architecture
 start_private_display
 init_prefix
@@ -25,6 +25,10 @@ import os, re, subprocess, sys
 src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
 
 NSI = "packaging/installer.nsi"
+# Setup's writes of its uninstaller and entry, and the copies that follow them.
+nsi = open(os.path.join(src, NSI), encoding="utf-8").read()
+WRITES = '  WriteUninstaller "$INSTDIR\\Uninstall.exe"\n  Call WriteEntry\n'
+COPIES = nsi[nsi.find(WRITES) + len(WRITES):nsi.find('  ${If} $OldDir != ""\n    Call RemoveOldCopy')]
 ENGLISH = {"LC_ALL": "en_US.UTF-8", "VARNOSKLEN_EXPECT_ACP": "1252"}
 # fault, file, text, replacement, test executable, gtest filter[, environment]
 FAULTS = [
@@ -186,12 +190,12 @@ FAULTS = [
      "installer_test", "Setup.TheUninstaller*"),
     ("the uninstaller removing another copy's Run value", NSI, "  Call ${un}StartsThis\n  ${If} $0 = 1", "  ${If} 1 = 1",
      "installer_test", "Setup.TheUninstaller*"),
-    ("the settings lost on upgrade", NSI, "  Call EndProgram\n", "  Call EndProgram\n  DeleteRegKey HKCU \"${SETTINGS_KEY}\"\n",
+    ("the settings lost on upgrade", NSI, '  SetOutPath "$INSTDIR"\n', '  SetOutPath "$INSTDIR"\n  DeleteRegKey HKCU "${SETTINGS_KEY}"\n',
      "installer_test", "Setup.AnUpgrade*"),
     ("the running program killed instead of asked to exit", NSI,
      "System::Call 'user32::PostMessageW(p r1, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)'",
      "System::Call 'kernel32::TerminateProcess(p r3, i 1)'", "installer_test", "Setup.AnUpgrade*"),
-    ("the program not started again after an upgrade", NSI, "    Exec $Restart\n", "",
+    ("the program not started again after an upgrade", NSI, "  Call RestartProgram\nSectionEnd", "SectionEnd",
      "installer_test", "Setup.AnUpgrade*"),
     ("a library of the other bitness accepted", NSI, "${ElseIf} $7 = ${MACHINE}", "${ElseIf} $7 <> 0",
      "installer_test", "Setup.ALibraryIsRefused*"),
@@ -199,6 +203,29 @@ FAULTS = [
      "installer_test", "Setup.ASilentInstall*"),
     ("the folder removed with the user's files", NSI, 'RMDir "$INSTDIR"', 'RMDir /r "$INSTDIR"',
      "installer_test", "Setup.TheUninstaller*"),
+    ("the uninstaller removing a library setup did not copy", NSI, '${IfThen} $1 = 1 ${|} Delete "$INSTDIR\\${LIBRARY}" ${|}',
+     'Delete "$INSTDIR\\${LIBRARY}"', "installer_test", "Setup.TheUninstaller*"),
+    ("the copied library forgotten on upgrade", NSI, '  ${IfNot} ${FileExists} "$INSTDIR\\${LIBRARY}"\n', "  ${If} 1 = 1\n",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the quiet uninstall ending at once", NSI, "Uninstall.exe\" /S _?=$INSTDIR'", "Uninstall.exe\" /S'",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the program not started again when setup fails", NSI, "Function .onInstFailed\n  Call RestartProgram\n",
+     "Function .onInstFailed\n", "installer_test", "Setup.AFileThatCannot*"),
+    ("the uninstaller and the entry written after the files", NSI, WRITES + COPIES, COPIES + WRITES,
+     "installer_test", "Setup.AFileThatCannot*"),
+    ("the old copy left behind by an install elsewhere", NSI, "    Call RemoveOldCopy\n", "",
+     "installer_test", "Setup.InstallingElsewhere*"),
+    ("a mapped network drive on PATH searched by setup", NSI, "${If} $R4 <> ${DRIVE_REMOTE}", "${If} 1 = 1",
+     "installer_test", "Setup.ASilentInstall*"),
+    ("a PE header outside the file read", NSI, "  ${If} $4 < 0x40\n  ${OrIf} $4 > $5\n", "  ${If} 1 = 0\n",
+     "installer_test", "Setup.ALibraryIsRefused*"),
+    ("the optional header's magic not checked", NSI, '${IfThen} $9 = ${OPTIONAL_MAGIC} ${|} StrCpy $1 "" ${|}',
+     'StrCpy $1 ""', "installer_test", "Setup.ALibraryIsRefused*"),
+    ("a start disabled in Task Manager shown ticked by setup", NSI, "  ${If} $R1 = 1\n    StrCpy $0 0\n  ${EndIf}\n", "",
+     "installer_test", "Setup.StartWithWindowsHonours*"),
+    ("Task Manager's mark left when setup ticks the start", NSI,
+     '    DeleteRegValue HKCU "${APPROVED_KEY}" "${VALUE}"\n  ${Else}', "  ${Else}",
+     "installer_test", "Setup.StartWithWindowsHonours*"),
 ]
 
 def build_all():

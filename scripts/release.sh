@@ -16,7 +16,7 @@ source "$(dirname "$0")/lib.sh"
 # 64-bit twin is for testing where 32-bit programs cannot run.
 BUILD_DIR="$BUILD32_DIR"
 BIN_DIR="$BUILD_DIR/bin"
-bash "$ROOT/scripts/setup.sh"
+run_setup
 build_arch 32
 check_release_build
 
@@ -38,8 +38,9 @@ rm -f "$out"/*.zip "$out"/*.exe
 texts="$BUILD_DIR/setup-texts"
 mkdir -p "$texts"
 stamp="$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 1796601600)"
-python3 - "$out" "$stamp" "$BIN_DIR" "$ROOT" "$texts" <<'PY'
+python3 - "$out" "$stamp" "$BIN_DIR" "$ROOT" "$texts" "$VERSION" <<'PY'
 import sys, time, zipfile, pathlib
+version = sys.argv[6]
 out, bin_dir, root, texts = (pathlib.Path(sys.argv[i]) for i in (1, 3, 4, 5))
 stamp = int(sys.argv[2])
 when = time.gmtime(stamp)[:6]
@@ -66,6 +67,7 @@ program = {
     "varnosklen-cli.exe": binary("varnosklen-cli.exe"),
     "DIAVASE-README.txt": text(root / "packaging/DIAVASE-README.txt"),
     "LICENSE.txt": text(root / "LICENSE"),
+    "NOTICES.txt": text(root / "packaging/NOTICES.txt"),
 }
 demo = {
     "Varnosklen.exe": binary("Varnosklen.exe"),
@@ -75,28 +77,29 @@ demo = {
     "StandInControl.exe": binary("StandInControl.exe"),
     "DEMO-README.txt": text(root / "packaging/DEMO-README.txt"),
     "LICENSE.txt": text(root / "LICENSE"),
+    "NOTICES.txt": text(root / "packaging/NOTICES.txt"),
 }
-shared = archive("Varnosklen-1.0-win32.zip", "Varnosklen-1.0", program) & \
-         archive("Varnosklen-1.0-demo-win32.zip", "Varnosklen-1.0-demo", demo)
+shared = archive(f"Varnosklen-{version}-win32.zip", f"Varnosklen-{version}", program) & \
+         archive(f"Varnosklen-{version}-demo-win32.zip", f"Varnosklen-{version}-demo", demo)
 if shared:
     sys.exit("release.sh: the program and the demo archives share " + ", ".join(sorted(shared)))
-for name in ("DIAVASE-README.txt", "LICENSE.txt"):  # for the setup program, as in the archive
+for name in ("DIAVASE-README.txt", "LICENSE.txt", "NOTICES.txt"):  # for the setup program, as in the archive
     (texts / name).write_bytes(program[name])
 PY
 
 # make_setup BUILD OUT: the setup program of the programs built in BUILD.
 make_setup() {
   if ! makensis -V2 -INPUTCHARSET UTF8 -DBIN_DIR="$1/bin" -DICON="$1/resources/varnosklen.ico" \
-    -DREADME="$texts/DIAVASE-README.txt" -DLICENSE="$texts/LICENSE.txt" -DOUT_FILE="$2" \
+    -DREADME="$texts/DIAVASE-README.txt" -DLICENSE="$texts/LICENSE.txt" -DNOTICES="$texts/NOTICES.txt" -DOUT_FILE="$2" \
     "$ROOT/packaging/installer.nsi"; then
     echo "release.sh: NSIS could not make $2 (makensis failed)" >&2
     return 1
   fi
 }
-setup="$out/Varnosklen-1.0-setup.exe"
+setup="$out/Varnosklen-$VERSION-setup.exe"
 make_setup "$BUILD_DIR" "$setup"
-make_setup "$again" "$again/Varnosklen-1.0-setup.exe"
-if ! cmp -s "$setup" "$again/Varnosklen-1.0-setup.exe"; then
+make_setup "$again" "$again/Varnosklen-$VERSION-setup.exe"
+if ! cmp -s "$setup" "$again/Varnosklen-$VERSION-setup.exe"; then
   echo "release.sh: the setup program differs between two builds of the same sources" >&2
   exit 1
 fi

@@ -6,7 +6,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-bash "$ROOT/scripts/setup.sh"
+run_setup
+lock_session
 say_architecture
 build
 
@@ -25,9 +26,9 @@ program=$!
 STARTED_PIDS+=($program)
 
 if [ "$headless" = 1 ]; then
-  wait_until 60 xdotool search --name "Varnosklen v1.0"
+  wait_until 60 xdotool search --name "Varnosklen v$VERSION"
   # Wait for the first probe's colour rather than a fixed time.
-  shot="$BUILD_DIR/screenshot.png"
+  shot="$BUILD32_DIR/screenshot.png" # build/screenshot.png on either build
   shows_green() {
     import -window root -crop 1024x768+0+0 +repage "$shot" &&
       [ "$(convert "$shot" -fill black +opaque '#C0FFC0' -format '%[fx:mean>0]' info:)" = 1 ]

@@ -189,7 +189,7 @@ setup_shots() {
     echo "screenshots.sh: the setup's pages are the 32-bit setup's, which cannot run here: not made"
     return
   fi
-  local setup="$BIN_DIR/Varnosklen-1.0-setup.exe" drivers="$WINEPREFIX/drive_c/Drivers/AVR309" uninstaller folder
+  local setup="$BIN_DIR/Varnosklen-$VERSION-setup.exe" drivers="$WINEPREFIX/drive_c/Drivers/AVR309" uninstaller folder
   local entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnosklen'
   mkdir -p "$drivers/x64"
   cp "$BIN_DIR/AVR309.dll" "$drivers/"

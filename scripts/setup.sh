@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix
   xvfb xauth x11-utils imagemagick xdotool
-  locales googletest python3 clang-format
+  locales googletest python3 clang-format git
   nsis
 )
 if [ "$VARNOSKLEN_ARCH" = 32 ]; then
@@ -41,11 +41,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_root dpkg --add-architecture i386
   fi
-  if ! need_root apt-get update -qq; then
-    echo "setup: apt-get update failed: the package lists could not be fetched" >&2
+  # A fresh machine often runs unattended upgrades at boot, which hold apt's
+  # lock: apt waits for it, a bounded time, and says what holds it.
+  lock_wait=(-o DPkg::Lock::Timeout=600)
+  echo "setup: if another package manager holds apt's lock, apt waits for it (at most 10 minutes)"
+  if ! need_root apt-get "${lock_wait[@]}" update -qq; then
+    echo "setup: apt-get update failed: the package lists could not be fetched, or apt's lock stayed held" >&2
     exit 1
   fi
-  if ! need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  if ! need_root env DEBIAN_FRONTEND=noninteractive apt-get "${lock_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"; then
     echo "setup: apt-get could not install ${missing[*]}" >&2
     exit 1
   fi

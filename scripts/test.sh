@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-bash "$ROOT/scripts/setup.sh"
+run_setup
 bash "$ROOT/scripts/format.sh" --check
 bash "$ROOT/scripts/links.sh"
 prepare_wine_session -DVARNOSKLEN_WERROR=ON

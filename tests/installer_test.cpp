@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <optional>
 
@@ -19,7 +18,7 @@ using support::BinDir, support::Program, support::ReadBytes, support::RegKeyExis
     support::SetRegValue, support::TempDir, support::WaitFor, support::WriteBytes;
 
 constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnosklen";
-constexpr DWORD LIBRARY_REFUSED = 3;
+constexpr DWORD FAILED = 2, LIBRARY_REFUSED = 3;
 
 bool IsFile(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -42,24 +41,6 @@ std::wstring ShortcutTarget() {
     }
     link->Release();
     return target;
-}
-
-// Runs the uninstaller to the end of its work and gives the exit code of
-// that work: it hands it to a copy of itself in the temporary folder, its
-// one child, and ends at once.
-DWORD RunUninstaller(const std::wstring& exe, const std::wstring& switches) {
-    Program launcher(exe, BinDir(), {}, false, L"/S " + switches);
-    DWORD code = launcher.WaitForExit(60000);
-    // Its handle still open, the launcher's id is no one else's.
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != launcher.Id()) continue;
-        HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (copy) code = support::WaitForExit(copy, 60000), CloseHandle(copy);
-    }
-    CloseHandle(snapshot);
-    return code;
 }
 
 // The window of the program running from this file.
@@ -99,7 +80,14 @@ protected:
                       L"/S " + switches + L" /D=" + dir);
         return setup.WaitForExit(60000);
     }
-    DWORD Uninstall(const std::wstring& switches = L"") { return RunUninstaller(File(L"Uninstall.exe"), switches); }
+    // The entry's quiet uninstall command, as a deployment tool runs it: it
+    // must end only with the work, and with its exit code.
+    static DWORD Uninstall(std::wstring switches = L"") {
+        const std::wstring command = RegValue(ENTRY_KEY, L"QuietUninstallString").value_or(L"\"\"");
+        std::wstring arguments = command.substr(command.find(L'"', 1) + 1);
+        arguments.insert(std::min(arguments.find(L"_?="), arguments.size()), L" " + switches + L" ");
+        return Program(command.substr(1, command.find(L'"', 1) - 1), BinDir(), {}, false, arguments).WaitForExit(60000);
+    }
     std::wstring File(const wchar_t* name) const { return dir + L"\\" + name; }
     std::wstring Exe() const { return File(L"Varnosklen.exe"); }
     std::wstring RunCommand() const { return L"\"" + Exe() + L"\" /tray"; }
@@ -113,6 +101,10 @@ protected:
 TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
     TempDir onPath;
     ASSERT_TRUE(CopyFileW(library.c_str(), onPath.File(L"AVR309.dll").c_str(), FALSE));
+    // N: is a network drive (scripts/lib.sh), which the program never searches.
+    const std::wstring share = L"N:\\setup-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(share.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(library.c_str(), (share + L"\\AVR309.dll").c_str(), FALSE));
     // Setup runs in a folder that holds a library: "." on PATH must not find it.
     enum Library { None, Given, FoundOnPath };
     const struct {
@@ -123,6 +115,7 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
         {None, false, L"C:\\windows\\system32;."},
         {Given, true, L""},
         {FoundOnPath, false, L"C:\\windows\\system32;.;" + onPath.Path() + L"\\"},
+        {None, false, L"C:\\windows\\system32;" + share},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "library " << c.library << ", start with Windows " << c.startWithWindows);
@@ -137,7 +130,7 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
 
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe"})
             EXPECT_EQ(ReadBytes(File(name)), ReadBytes(BinDir() + L"\\" + name)) << name;
-        for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt"})
+        for (const wchar_t* name : {L"Uninstall.exe", L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"})
             EXPECT_TRUE(IsFile(File(name))) << name;
         EXPECT_EQ(IsFile(File(L"AVR309.dll")), c.library != None);
         EXPECT_EQ(ShortcutTarget(), Exe());
@@ -150,7 +143,7 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
             {L"DisplayIcon", Exe()},
             {L"InstallLocation", dir},
             {L"UninstallString", uninstaller},
-            {L"QuietUninstallString", uninstaller + L" /S"},
+            {L"QuietUninstallString", uninstaller + L" /S _?=" + dir},
             {L"NoModify", L"1"},
             {L"NoRepair", L"1"},
         };
@@ -164,26 +157,36 @@ TEST_F(Setup, ASilentInstallPutsInPlaceWhatWasAskedAndTheProgramRunsFromThere) {
         EXPECT_TRUE(WaitFor(
             [&] { return Status(program.Window()) == (c.library == None ? texts::LIBRARY_MISSING : texts::PRESENT); }));
     }
+    DeleteFileW((share + L"\\AVR309.dll").c_str());
+    RemoveDirectoryW(share.c_str());
 }
 
 // Refused in a silent setup with its exit code, before anything is installed.
 TEST_F(Setup, ALibraryIsRefusedUnlessItIsAWindowsLibraryForTheProgramsProcessor) {
     // A library's headers as far as setup reads them: MZ, the PE header's
-    // place, the machine and the characteristics.
-    const auto headers = [](WORD machine, WORD characteristics) {
+    // place, the machine, the characteristics and the optional header's magic.
+    const WORD ours = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    const auto headers = [](WORD machine, WORD characteristics, WORD magic = IMAGE_NT_OPTIONAL_HDR_MAGIC,
+                            DWORD at = 0x40) {
         std::string bytes(0x200, '\0');
-        bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x40;
+        bytes[0] = 'M', bytes[1] = 'Z';
+        bytes.replace(0x3C, 4, reinterpret_cast<const char*>(&at), 4);
         bytes.replace(0x40, 4, "PE\0\0", 4);
         bytes[0x44] = char(machine), bytes[0x45] = char(machine >> 8);
         bytes[0x56] = char(characteristics), bytes[0x57] = char(characteristics >> 8);
+        bytes[0x58] = char(magic), bytes[0x59] = char(magic >> 8);
         return bytes;
     };
+    const WORD dll = IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE, otherMagic = IMAGE_NT_OPTIONAL_HDR_MAGIC ^ 0x300;
     const WORD otherBits = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
     const std::pair<const char*, std::string> cases[] = {
         {"a text file", "AVR309 library, honestly\r\n"},
         {"the program itself", ReadBytes(BinDir() + L"\\Varnosklen.exe")},
-        {"a library of the other bitness", headers(otherBits, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
-        {"a library for ARM64", headers(0xAA64, IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE)},
+        {"a library of the other bitness", headers(otherBits, dll)},
+        {"a library for ARM64", headers(0xAA64, dll)},
+        {"our machine with the other optional header", headers(ours, dll, otherMagic)},
+        {"its PE header placed before the file", headers(ours, dll, IMAGE_NT_OPTIONAL_HDR_MAGIC, 0xFFFFFFC0)},
+        {"its headers cut short", headers(ours, dll).substr(0, 0x58)},
         {"no file", ""},
     };
     TempDir files;
@@ -233,42 +236,117 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
 // files and, unless asked, the settings stay.
 TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     enum Start { None, Ours, Another };
-    const std::tuple<const char*, Start, bool, bool, bool> cases[] = {
-        {"started at logon and running", Ours, true, false, false},
-        {"another copy started at logon", Another, false, false, false},
-        {"a file of the user's in the folder", None, false, true, false},
-        {"the settings ticked for removal", None, false, false, true},
+    // what, start, running, upgraded before, a file of the user's, settings ticked for removal
+    const std::tuple<const char*, Start, bool, bool, const wchar_t*, bool> cases[] = {
+        {"started at logon and running", Ours, true, false, nullptr, false},
+        {"another copy started at logon, after an upgrade", Another, false, true, nullptr, false},
+        {"a file of the user's in the folder", None, false, false, L"notes.txt", false},
+        {"the user's own library there before setup", None, false, false, L"AVR309.dll", false},
+        {"the settings ticked for removal", None, false, false, nullptr, true},
     };
     const std::wstring another = L"\"C:\\Other\\Varnosklen\\Varnosklen.exe\" /tray";
-    for (const auto& [what, start, running, fileOfTheUser, removeSettings] : cases) {
+    for (const auto& [what, start, running, upgraded, mine, removeSettings] : cases) {
         SCOPED_TRACE(what);
-        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") + (L"/LIBRARY=\"" + library + L"\"")), 0u);
+        const bool usersLibrary = mine && !wcscmp(mine, L"AVR309.dll");
+        CreateDirectoryW(dir.c_str(), nullptr);
+        if (usersLibrary) {
+            ASSERT_TRUE(CopyFileW(library.c_str(), File(mine).c_str(), FALSE));
+        }
+        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") +
+                          (usersLibrary ? L"" : L"/LIBRARY=\"" + library + L"\"")),
+                  0u);
+        if (upgraded) {
+            ASSERT_EQ(Install(), 0u);
+        }
         if (start == Another) SetRegValue(settings::RUN_KEY, settings::RUN_VALUE, another);
         const BYTE enabled[12] = {2};
         RegSetKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled,
                         sizeof enabled);
         SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
-        if (fileOfTheUser) WriteBytes(File(L"notes.txt"), "mine");
+        if (mine && !usersLibrary) WriteBytes(File(mine), "mine");
         std::optional<Program> program;
         if (running) program.emplace(Exe(), dir);
 
         ASSERT_EQ(Uninstall(removeSettings ? L"/REMOVESETTINGS" : L""), 0u);
+        EXPECT_FALSE(RegKeyExists(ENTRY_KEY)) << "done when the command returns";
         EXPECT_EQ(program ? program->WaitForExit() : 0u, 0u) << "ended through its window";
+        EXPECT_TRUE(WaitFor([&] { return !IsFile(File(L"Uninstall.exe")) && IsFile(dir) == (mine != nullptr); }))
+            << "its own file and the folder, once it has ended";
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe", L"AVR309.dll", L"Uninstall.exe",
-                                    L"DIAVASE-README.txt", L"LICENSE.txt"})
-            EXPECT_FALSE(IsFile(File(name))) << name;
-        EXPECT_EQ(IsFile(dir), fileOfTheUser);
-        EXPECT_EQ(IsFile(File(L"notes.txt")), fileOfTheUser);
+                                    L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"})
+            EXPECT_EQ(IsFile(File(name)), mine && !wcscmp(mine, name)) << name;
         EXPECT_FALSE(IsFile(Shortcut()));
-        EXPECT_FALSE(RegKeyExists(ENTRY_KEY));
         EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE),
                   start == Another ? std::optional(another) : std::nullopt);
         EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), start == Another)
             << "its Task Manager mark";
         EXPECT_EQ(RegKeyExists(settings::SETTINGS_KEY), !removeSettings);
-        DeleteFileW(File(L"notes.txt").c_str());
+        if (mine) DeleteFileW(File(mine).c_str());
         RemoveDirectoryW(dir.c_str());
         Forget();
+    }
+}
+
+// A file setup cannot write ends it with code 2, but leaves an installation
+// that can be uninstalled, and the program it ended running again.
+TEST_F(Setup, AFileThatCannotBeWrittenLeavesTheUninstallerTheEntryAndTheProgramRunning) {
+    for (const bool upgrade : {false, true}) {
+        SCOPED_TRACE(upgrade ? "the command line held during an upgrade" : "the library's place held at first");
+        std::optional<Program> old;
+        if (upgrade) {
+            ASSERT_EQ(Install(), 0u);
+            old.emplace(Exe(), dir);
+        } else {
+            CreateDirectoryW(dir.c_str(), nullptr);
+        }
+        const std::wstring held = File(upgrade ? L"varnosklen-cli.exe" : L"AVR309.dll");
+        HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Install(L"/LIBRARY=\"" + library + L"\""), FAILED);
+        CloseHandle(file);
+        EXPECT_TRUE(IsFile(File(L"Uninstall.exe")));
+        EXPECT_EQ(RegValue(ENTRY_KEY, L"InstallLocation"), dir);
+        if (old) {
+            EXPECT_EQ(old->WaitForExit(), 0u);
+            EXPECT_TRUE(WaitFor([&] { return RunningFrom(Exe()) != nullptr; })) << "started again";
+        }
+        EXPECT_EQ(Uninstall(), 0u);
+        EXPECT_EQ(IsFile(held), !upgrade) << "the user's file, which setup did not copy";
+        DeleteFileW(held.c_str());
+        RemoveDirectoryW(dir.c_str());
+    }
+}
+
+// One installation at a time: setup into another folder moves it there, with
+// its start at logon and the library it had copied; nothing is left behind.
+TEST_F(Setup, InstallingElsewhereMovesTheInstallationWithWhatItHad) {
+    ASSERT_EQ(Install(L"/STARTWITHWINDOWS /LIBRARY=\"" + library + L"\""), 0u);
+    const std::wstring first = dir;
+    TempDir elsewhere;
+    dir = elsewhere.Path() + L"\\Varnosklen";
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_FALSE(IsFile(first));
+    EXPECT_EQ(ReadBytes(File(L"AVR309.dll")), ReadBytes(library));
+    EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE), RunCommand());
+    EXPECT_EQ(RegValue(ENTRY_KEY, L"InstallLocation"), dir);
+    EXPECT_EQ(ShortcutTarget(), Exe());
+    ASSERT_EQ(Uninstall(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return !IsFile(dir); })) << "the library it carried over was setup's to remove";
+}
+
+// Start with Windows follows Task Manager's mark, as the tray's item does:
+// disabled there, it is unticked; ticked, the mark goes.
+TEST_F(Setup, StartWithWindowsHonoursTaskManagersMark) {
+    const BYTE disabled[12] = {3};
+    for (const bool tick : {false, true}) {
+        SCOPED_TRACE(tick ? "ticked" : "left as it shows");
+        ASSERT_EQ(Install(L"/STARTWITHWINDOWS"), 0u);
+        RegSetKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, disabled,
+                        sizeof disabled);
+        ASSERT_EQ(Install(tick ? L"/STARTWITHWINDOWS" : L""), 0u);
+        EXPECT_EQ(RegValue(settings::RUN_KEY, settings::RUN_VALUE), tick ? std::optional(RunCommand()) : std::nullopt);
+        EXPECT_FALSE(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value());
+        ASSERT_EQ(Uninstall(), 0u);
     }
 }
 

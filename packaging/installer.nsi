@@ -57,8 +57,10 @@
   !define OPTIONAL_MAGIC 0x10B
 !endif
 ; In the entry: 1 while the library beside the program is the one setup
-; copied there, which alone the uninstaller may remove.
+; copied there, which alone the uninstaller may remove; beside it, that
+; file's size and last write time, which tell it from a file put in its place.
 !define LIBRARY_COPIED "LibraryCopied"
+!define LIBRARY_STAMP "LibraryStamp"
 !define DRIVE_REMOTE 4
 ; How long a running program gets to end: long enough for a slow library call.
 !define END_WAIT_MS 15000
@@ -226,6 +228,41 @@ FunctionEnd
 !insertmacro STARTS_THIS ""
 !insertmacro STARTS_THIS "un."
 
+; Sets $2 to the size and last write time of the library in the folder $0,
+; or "" when there is none.
+!macro OWNS_LIBRARY un
+Function ${un}LibraryStamp
+  StrCpy $2 ""
+  ClearErrors
+  GetFileTime "$0\${LIBRARY}" $3 $4
+  ${IfThen} ${Errors} ${|} Return ${|}
+  FileOpen $5 "$0\${LIBRARY}" r
+  ${IfThen} ${Errors} ${|} Return ${|}
+  FileSeek $5 0 END $6
+  FileClose $5
+  StrCpy $2 "$6 $3 $4"
+FunctionEnd
+
+; Sets $1 to 1 when the library in the folder $0 is still the one setup
+; copied there, else to 0 and takes the mark away: a file put in its place
+; since (the vendor's newer library, say) is the user's.
+Function ${un}OwnsLibrary
+  ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  ReadRegStr $7 HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
+  Call ${un}LibraryStamp
+  ${If} $1 = 1
+  ${AndIf} $2 != ""
+  ${AndIf} $2 == $7
+    Return
+  ${EndIf}
+  StrCpy $1 0
+  DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
+FunctionEnd
+!macroend
+!insertmacro OWNS_LIBRARY ""
+!insertmacro OWNS_LIBRARY "un."
+
 ; Sets $0 to 1 when Task Manager's Startup tab has disabled the start at
 ; logon: the first byte of its mark is odd, as the program reads it.
 Function StartDisabled
@@ -257,11 +294,15 @@ Section "$(SEC_PROGRAM)" SecProgram
   ${EndIf}
   StrCpy $0 $INSTDIR
   Call EndProgram
-  ; The library setup copied into the old folder comes along, unless one was
-  ; chosen or the new folder has its own.
-  ReadRegDWORD $OldCopied HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+  ; The library setup copied into the old folder, if still as it was copied,
+  ; comes along, unless one was chosen or the new folder has its own.
+  StrCpy $0 $INSTDIR
+  ${IfThen} $OldDir != "" ${|} StrCpy $0 $OldDir ${|}
+  Call OwnsLibrary
+  StrCpy $OldCopied $1
   ${If} $OldDir != ""
     DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
     ${If} $OldCopied = 1
     ${AndIf} $LibraryChosen == ""
     ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
@@ -279,9 +320,6 @@ Section "$(SEC_PROGRAM)" SecProgram
   File "/oname=DIAVASE-README.txt" "${README}"
   File "/oname=LICENSE.txt" "${LICENSE}"
   File "/oname=NOTICES.txt" "${NOTICES}"
-  ${IfNot} ${FileExists} "$INSTDIR\${LIBRARY}"
-    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
-  ${EndIf}
   ${If} $Library != ""
   ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
     ClearErrors
@@ -290,6 +328,9 @@ Section "$(SEC_PROGRAM)" SecProgram
       SetErrorLevel ${EXIT_FAILED}
       Abort
     ${EndIf}
+    StrCpy $0 $INSTDIR
+    Call LibraryStamp
+    WriteRegStr HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}" $2
     WriteRegDWORD HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}" 1
   ${EndIf}
   ${If} $OldDir != ""
@@ -625,7 +666,8 @@ Section "un.Varnosklen" SecUnProgram
   ReadRegStr $0 HKCU "${ENTRY_KEY}" "InstallLocation"
   ${If} $0 == ""
   ${OrIf} $0 == "$INSTDIR"
-    ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
+    StrCpy $0 $INSTDIR
+    Call un.OwnsLibrary
     ${IfThen} $1 = 1 ${|} Delete "$INSTDIR\${LIBRARY}" ${|}
     DeleteRegKey HKCU "${ENTRY_KEY}"
     Delete "${SHORTCUT}"

@@ -236,25 +236,28 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
 // files and, unless asked, the settings stay.
 TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     enum Start { None, Ours, Another };
-    // what, start, running, upgraded before, a file of the user's, settings ticked for removal
-    const std::tuple<const char*, Start, bool, bool, const wchar_t*, bool> cases[] = {
-        {"started at logon and running", Ours, true, false, nullptr, false},
-        {"another copy started at logon, after an upgrade", Another, false, true, nullptr, false},
-        {"a file of the user's in the folder", None, false, false, L"notes.txt", false},
-        {"the user's own library there before setup", None, false, false, L"AVR309.dll", false},
-        {"the settings ticked for removal", None, false, false, nullptr, true},
+    // what, start, running, upgraded, a file of the user's, put there before setup (else after), settings removed
+    const std::tuple<const char*, Start, bool, bool, const wchar_t*, bool, bool> cases[] = {
+        {"started at logon and running", Ours, true, false, nullptr, false, false},
+        {"another copy started at logon, after an upgrade", Another, false, true, nullptr, false, false},
+        {"a file of the user's in the folder", None, false, false, L"notes.txt", false, false},
+        {"the user's own library there before setup", None, false, false, L"AVR309.dll", true, false},
+        {"the user's newer library in place of the one copied", None, false, false, L"AVR309.dll", false, false},
+        {"the same, then an upgrade", None, false, true, L"AVR309.dll", false, false},
+        {"the settings ticked for removal", None, false, false, nullptr, false, true},
     };
     const std::wstring another = L"\"C:\\Other\\Varnosklen\\Varnosklen.exe\" /tray";
-    for (const auto& [what, start, running, upgraded, mine, removeSettings] : cases) {
+    for (const auto& [what, start, running, upgraded, mine, before, removeSettings] : cases) {
         SCOPED_TRACE(what);
-        const bool usersLibrary = mine && !wcscmp(mine, L"AVR309.dll");
         CreateDirectoryW(dir.c_str(), nullptr);
-        if (usersLibrary) {
+        if (before) {
             ASSERT_TRUE(CopyFileW(library.c_str(), File(mine).c_str(), FALSE));
         }
-        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") +
-                          (usersLibrary ? L"" : L"/LIBRARY=\"" + library + L"\"")),
-                  0u);
+        ASSERT_EQ(
+            Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") + (before ? L"" : L"/LIBRARY=\"" + library + L"\"")),
+            0u);
+        // A library of the user's passes setup's check, so that an upgrade keeps it.
+        if (mine && !before) WriteBytes(File(mine), ReadBytes(library) + "mine");
         if (upgraded) {
             ASSERT_EQ(Install(), 0u);
         }
@@ -263,7 +266,6 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         RegSetKeyValueW(HKEY_CURRENT_USER, settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE, REG_BINARY, enabled,
                         sizeof enabled);
         SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
-        if (mine && !usersLibrary) WriteBytes(File(mine), "mine");
         std::optional<Program> program;
         if (running) program.emplace(Exe(), dir);
 

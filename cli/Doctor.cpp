@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "device/LibrarySearch.h"
 #include "device/module1.h"
+#include "printing/PrinterSetting.h"
 #include "remote/Operations.h"
 
 namespace cli {
@@ -54,6 +55,27 @@ Line Describe(const device::Place& place, int number) {
     return line;
 }
 
+// The print switch's setting, and whether the spooler would tell of the
+// chosen printer's jobs.
+void DescribePrintSwitch(bool (*write_line)(const wchar_t*)) {
+    printing::PrinterName printer;
+    Line line;
+    line << L"Switch when printing: ";
+    if (!printing::ReadChosenPrinter(printer)) {
+        write_line((line << L"off (no printer chosen)").text);
+        return;
+    }
+    line << L"to \"" << printer << L"\": ";
+    switch (printing::TryWatch(printing::ActiveSpooler(), printer)) {
+    case printing::Watch::On: line << L"the spooler's notifications work for it"; break;
+    case printing::Watch::PrinterGone: line << L"ignored, no such printer"; break;
+    case printing::Watch::NoNotifications: line << L"off, the spooler gives no notifications for it"; break;
+    case printing::Watch::NoSpooler:
+    case printing::Watch::Off: line << L"off, the spooler cannot be used"; break;
+    }
+    write_line(line.text);
+}
+
 struct Listing {
     bool (*writeLine)(const wchar_t*);
     int number;
@@ -92,6 +114,7 @@ int Doctor(bool (*write_line)(const wchar_t* line)) {
         box << L" (status " << static_cast<long long>(outcome.status) << L")";
     if (outcome.route == remote::Route::Program) box << L", as the running Varnosklen.exe sees it";
     write_line(box.text);
+    DescribePrintSwitch(write_line);
     return remote::ExitCode(outcome);
 }
 

@@ -1,9 +1,9 @@
 // What the program costs: idle CPU against a bare timer, the time of a tick
-// and of a press in-process, start-up, size and memory, and the command line
-// against a bare console program. Figures only: nothing here judges them.
+// and of a press in-process, start-up, size and memory, the command line
+// against a bare console program, and the print switch's idle cost. Figures only: nothing here judges them.
 //
 //   bench.exe [JSON [SECONDS [RUNS [WHICH]]]]
-//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcdefg" (all)
+//   SECONDS per idle figure (60), RUNS per median (3), WHICH letters from "abcdefgh" (all)
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +14,10 @@
 #include "device/LibrarySearch.h"
 #include "device/SwitchCommand.h"
 #include "measure/measure.h"
+#include "printing/Spooler.h"
+#include "standin/spooler.h"
 #include "window/Form1.h"
+#include "window/MessageLoop.h"
 #include "window/Texts.h"
 
 using namespace measure;
@@ -288,6 +291,40 @@ void Press(Report& report, Box& box, const Library& library) {
                   2);
 }
 
+// (h) The print switch's idle cost: a window in this process, its timer
+// running, in the program's own loop for the same seconds with the switch
+// off and on (the stand-in spooler's queue watched, no job coming).
+void PrintSwitchIdle(Report& report, Box& box, int seconds, int runs) {
+    printing::UseSpooler(standin::SpoolerModel::Table());
+    std::vector<double> off, on, asked;
+    for (int run = 1; run <= runs; ++run) {
+        for (const bool watching : {false, true}) {
+            box.Reset();
+            standin::spooler.Reset({L"Laser"});
+            Form1 form(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
+            if (!form.Create()) Fail("Form1 could not be created");
+            form.Show(SW_SHOWNORMAL);
+            form.ChangePrinter(watching ? L"Laser" : L"");
+            if (watching && !form.PrinterChangeHandle()) Fail("the stand-in printer is not watched");
+            const int calls0 = standin::spooler.calls;
+            const double cpu0 = CpuMs(GetCurrentProcess()), end = Now() + seconds;
+            int code = 0;
+            for (double left; (left = end - Now()) > 0;)
+                messageloop::HandleNext(form, code, static_cast<DWORD>(left * 1000) + 1);
+            (watching ? on : off).push_back(CpuMs(GetCurrentProcess()) - cpu0);
+            if (watching) asked.push_back(standin::spooler.calls - calls0);
+            std::fprintf(stderr, "  print switch run %d/%d %-3s: %.0f ms CPU\n", run, runs, watching ? "on" : "off",
+                         (watching ? on : off).back());
+        }
+    }
+    printing::UseSpooler(nullptr);
+    report.Section("print_switch", "(h) Idle in the program's loop, the window shown, median of runs");
+    report.Figure("seconds", "seconds per figure", seconds, "s", 0);
+    report.Figure("off_cpu_ms", "print switch off: CPU", Median(off), "ms", 0);
+    report.Figure("on_cpu_ms", "print switch on, queue watched: CPU", Median(on), "ms", 0);
+    report.Figure("on_spooler_calls", "print switch on: calls to the spooler", Median(asked), "", 0);
+}
+
 // (e) The executable's size, and this process's memory while a Form1 ticks.
 void SizeAndMemory(Report& report, Box& box) {
     report.Section("size_memory", "(e) Size, and memory of an in-process Form1 (flapping ticks, pumped)");
@@ -459,7 +496,7 @@ int main(int argc, char** argv) {
     const char* json = argc > 1 ? argv[1] : "bench.json";
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const std::string which = argc > 4 ? argv[4] : "abcdefg";
+    const std::string which = argc > 4 ? argv[4] : "abcdefgh";
     auto wanted = [&](char letter) { return which.find(letter) != std::string::npos; };
 
     Box box(L"VarnosklenBench");  // before the library is loaded here or in a started program
@@ -476,6 +513,7 @@ int main(int argc, char** argv) {
     if (wanted('e')) SizeAndMemory(report, box);
     if (wanted('f')) MissingLibrary(report);
     if (wanted('g')) CommandLine(report, box, runs);
+    if (wanted('h')) PrintSwitchIdle(report, box, seconds, runs);
 
     if (!report.Write(json)) Fail("cannot write the JSON file");
     std::printf("\nJSON written to %s\n", json);

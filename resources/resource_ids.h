@@ -16,6 +16,11 @@
 #define IDC_SETTINGS_HOTKEY_LABEL 1005
 #define IDC_SETTINGS_LANGUAGE_LABEL 1006
 #define IDC_SETTINGS_LANGUAGE 1007
+// The print switch: its label, the printer list and the sentence when the
+// spooler gives no notifications.
+#define IDC_SETTINGS_PRINTER_LABEL 1008
+#define IDC_SETTINGS_PRINTER 1009
+#define IDC_SETTINGS_PRINTER_NOTE 1010
 // The main window's keyboard shortcuts, and the command of its settings one.
 #define IDA_MAIN 1
 #define IDM_SETTINGS 206

@@ -2,7 +2,7 @@
 # Builds everything and measures what the program costs, under Wine on a
 # private display: a table on the terminal, JSON in build/bench.json.
 #   scripts/bench.sh [SECONDS [RUNS [WHICH]]]
-# SECONDS per idle figure (60), RUNS per median (3), WHICH letters from abcdefg (all).
+# SECONDS per idle figure (60), RUNS per median (3), WHICH letters from abcdefgh (all).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT

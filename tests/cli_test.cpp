@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "device/BoxLock.h"
+#include "printing/PrinterSetting.h"
 #include "remote/Protocol.h"
 #include "remote/Trust.h"
 #include "support/TestSupport.h"
@@ -392,21 +393,31 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
         std::vector<std::string> said;  // of the PATH's places, after the program's, system and Windows folders
         std::string used, box;
         DWORD code = 0;
+        const wchar_t* printer = L"";  // the print switch's setting
+        std::string printSwitch = "off (no printer chosen)";
     };
     const std::string found = Utf8(dll(good)), lacks = "none: " + Utf8(dll(incomplete)) + " lacks a function";
     const Row rows[] = {
         {{&notLibrary, &otherWidth, &good}, {"present, but not a library", cannot, whole}, found, "present (status 0)"},
-        {{&incomplete, &good}, {own + " library without DoSetOutDataPort", whole}, lacks, "library-incomplete", 2},
+        {{&incomplete, &good},
+         {own + " library without DoSetOutDataPort", whole},
+         lacks,
+         "library-incomplete",
+         2,
+         L"Laser",
+         "to \"Laser\": ignored, no such printer"},
         {{&otherWidth}, {cannot}, "none: no place has a library this program can load", "library-" + other, 2},
     };
     for (const Row& row : rows) {
         std::wstring path = L"relative\\folder;\\\\server\\share";
         for (const TempDir* dir : row.path) path += L";" + dir->Path();
         SCOPED_TRACE(Utf8(path));
+        printing::WriteChosenPrinter(row.printer);
         Command doctor(program.Path(), L"doctor", {L"PATH=" + path});
         EXPECT_EQ(doctor.Finish(), row.code);
         const std::vector<std::string> lines = Lines(doctor.out);
-        ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 2) << doctor.out;
+        printing::WriteChosenPrinter(L"");
+        ASSERT_EQ(lines.size(), 1 + 3 + 2 + row.path.size() + 3) << doctor.out;
         EXPECT_EQ(lines[1], "  1. program's folder: " + Utf8(dll(program)) + ": absent");
         EXPECT_EQ(lines[4],
                   "  4. PATH: relative\\folder: not searched, not a full path (it would mean the current folder)");
@@ -414,8 +425,9 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
         for (size_t i = 0; i < row.path.size(); ++i)
             EXPECT_EQ(lines[6 + i],
                       "  " + std::to_string(6 + i) + ". PATH: " + Utf8(dll(*row.path[i])) + ": " + row.said[i]);
-        EXPECT_EQ(lines[lines.size() - 2], "Used: " + row.used);
-        EXPECT_EQ(lines.back(), "The box: " + row.box);
+        EXPECT_EQ(lines[lines.size() - 3], "Used: " + row.used);
+        EXPECT_EQ(lines[lines.size() - 2], "The box: " + row.box);
+        EXPECT_EQ(lines.back(), "Switch when printing: " + row.printSwitch);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "device/BoxLock.h"
 #include "device/module1.h"
+#include "printing/PrinterSetting.h"
 #include "remote/Protocol.h"
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
@@ -91,6 +92,7 @@ bool Form1::Create() {
     mnuTray = trayMenu_.Create();
     ChangeHotkey(settings::ReadHotkey());  // none while another program holds it
     notificationsOn_ = settings::ReadNotifications();
+    if (printing::ReadChosenPrinter(printer_)) WatchChosenPrinter();
     // The settings from the window too, where no control upsets its layout.
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -148,7 +150,9 @@ bool Form1::ChangeHotkey(const settings::Hotkey& hotkey) {
 }
 
 SettingsValues Form1::SettingsInForce() {
-    return {hotkey_, StartsWithWindows(), notificationsOn_, settings::ReadLanguageChoice()};
+    SettingsValues values = {hotkey_, StartsWithWindows(), notificationsOn_, settings::ReadLanguageChoice(), {}};
+    lstrcpynW(values.printer, printer_, printing::NAME_CHARS);
+    return values;
 }
 
 bool Form1::StartsWithWindows() {
@@ -387,6 +391,7 @@ LRESULT Form1::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
 LRESULT Form1::OnDestroy() {
     KillTimer(hwnd_, TIMER1_ID);
     UnregisterHotKey(hwnd_, HOTKEY_ID);
+    printWatch_.Stop();
     return 0;
 }
 
@@ -555,6 +560,7 @@ void Form1::SendSwitchCommand() {
     UpdateWindow(Text1);  // shown while the library works, however long it takes
     // Whatever the probe said, the passes go out.
     device::SendSwitchPasses(PortByte);
+    passesSentAt_ = GetTickCount64();
 }
 
 void Form1::Label2_Click() {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/Scoped.h"
+#include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
 #include "window/Notifier.h"
@@ -47,7 +48,13 @@ public:
     void ChangeStartWithWindows(bool start) override;
     void ChangeNotifications(bool on) override;
     void ChangeLanguage(settings::Language language) override;
+    void ChangePrinter(const wchar_t* name) override;
     HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
+    // The print switch: the chosen printer's queue, whose handle the message
+    // loop waits on beside the messages (null while nothing is watched), and
+    // what to do once it is signalled.
+    HANDLE PrinterChangeHandle() const { return printWatch_.ChangeHandle(); }
+    void PrinterQueueChanged();
     // No change of the box is waiting to settle into a notification.
     bool NoticesSettled() const { return notifier_.Settled(); }
 
@@ -118,6 +125,8 @@ private:
     bool StartsWithWindows();
     // What the window does with the box's settled changes while it is hidden.
     void NoteDeviceState();
+    void WatchChosenPrinter();
+    void PressForPrinting();
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -146,7 +155,8 @@ private:
     bool tickWaiting_ = false;
     int pressesWaiting_ = 0;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
-    bool probed_ = false;  // the status box still says it is searching
+    ULONGLONG passesSentAt_ = 0;  // when the last switch passes went out; 0 for never
+    bool probed_ = false;         // the status box still says it is searching
 
     // By TrayBadge, at the notification area's size, whatever the window's DPI.
     common::ScopedIcon trayIcons_[static_cast<int>(TrayBadge::Count)];
@@ -162,5 +172,8 @@ private:
     bool notificationsOn_ = true;
     Notifier notifier_;
     SettingsDialog settingsDialog_;
-    HACCEL shortcuts_ = nullptr;  // a resource's, freed with the program
+    printing::PrinterName printer_ = {};  // whose jobs take the box; empty for none
+    printing::QueueWatcher printWatch_;
+    bool printFailureSaid_ = false;  // a job's press that could not be made, told once
+    HACCEL shortcuts_ = nullptr;     // a resource's, freed with the program
 };

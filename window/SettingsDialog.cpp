@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "printing/PrinterSetting.h"
 #include "resources/resource_ids.h"
 #include "settings/Settings.h"
 #include "window/Texts.h"
@@ -37,11 +38,20 @@ constexpr ControlText CONTROL_TEXTS[] = {{IDC_SETTINGS_HOTKEY_LABEL, TextId::Set
                                          {IDC_SETTINGS_START_WITH_WINDOWS, TextId::SettingsStartWithWindows},
                                          {IDC_SETTINGS_NOTIFICATIONS, TextId::SettingsNotifications},
                                          {IDC_SETTINGS_LANGUAGE_LABEL, TextId::SettingsLanguageLabel},
+                                         {IDC_SETTINGS_PRINTER_LABEL, TextId::SettingsPrinterLabel},
                                          {IDOK, TextId::SettingsOk},
                                          {IDCANCEL, TextId::SettingsCancel}};
 // In the list's order, which is that of LanguageChoice.
 constexpr settings::LanguageChoice LANGUAGE_CHOICES[] = {
     settings::LanguageChoice::Automatic, settings::LanguageChoice::Greek, settings::LanguageChoice::English};
+// What each entry of the printer list stands for.
+enum PrinterEntry : LPARAM { NO_PRINTER, LISTED_PRINTER, GONE_PRINTER };
+
+LRESULT AddEntry(HWND list, const wchar_t* text, PrinterEntry entry) {
+    const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(list, CB_SETITEMDATA, index, entry);
+    return index;
+}
 
 WORD BoxValue(HWND dialog) {
     return static_cast<WORD>(SendMessageW(Item(dialog, IDC_SETTINGS_HOTKEY), HKM_GETHOTKEY, 0, 0));
@@ -139,6 +149,7 @@ void SettingsDialog::PreviewLanguage() {
     if (language == LanguageInUse()) return;
     owner_->ChangeLanguage(language);
     ShowTexts();
+    ShowPrinters(SendMessageW(Item(hwnd_, IDC_SETTINGS_PRINTER), CB_GETCURSEL, 0, 0));  // its entries' words
 }
 
 // Nothing changes: a language tried in the dialog is taken back.
@@ -155,6 +166,47 @@ void SettingsDialog::ShowValues() {
     CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_SETCURSEL, static_cast<WPARAM>(shown_.language), 0);
+    ShowPrinters();
+}
+
+// None, this PC's printers and a chosen one that no longer exists, which is
+// shown as such; the entry kept selected, or the chosen one. The spooler is asked about the chosen printer (or the
+// first listed, or the print server): without its notifications the list stays off and one sentence says why.
+void SettingsDialog::ShowPrinters(LRESULT keep) {
+    HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    AddEntry(list, Text(TextId::PrinterNone), NO_PRINTER);
+    const printing::Spooler* spooler = printing::ActiveSpooler();
+    printing::Buffer buffer;
+    DWORD count = 0;
+    if (!spooler || !printing::ListPrinters(*spooler, buffer, count)) count = 0;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.Data());
+    LRESULT chosen = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        const LRESULT index = AddEntry(list, printers[i].pPrinterName, LISTED_PRINTER);
+        if (shown_.printer[0] && lstrcmpiW(printers[i].pPrinterName, shown_.printer) == 0) chosen = index;
+    }
+    if (shown_.printer[0] && !chosen) {
+        wchar_t gone[printing::NAME_CHARS + 64];
+        wsprintfW(gone, Text(TextId::PrinterGone), shown_.printer);
+        chosen = AddEntry(list, gone, GONE_PRINTER);
+    }
+    SendMessageW(list, CB_SETCURSEL, keep >= 0 ? keep : chosen, 0);
+    const wchar_t* asked = shown_.printer[0] ? shown_.printer : count ? printers[0].pPrinterName : nullptr;
+    const printing::Watch watch = printing::TryWatch(spooler, asked);
+    const bool unavailable = watch == printing::Watch::NoNotifications || watch == printing::Watch::NoSpooler;
+    SetDlgItemTextW(hwnd_, IDC_SETTINGS_PRINTER_NOTE, unavailable ? Text(TextId::PrintSwitchUnavailable) : L"");
+    EnableWindow(list, !unavailable);
+}
+
+void SettingsDialog::ChosenPrinter(printing::PrinterName& name) {
+    HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
+    const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const LRESULT entry = index == CB_ERR ? NO_PRINTER : SendMessageW(list, CB_GETITEMDATA, index, 0);
+    name[0] = L'\0';
+    if (entry == GONE_PRINTER) lstrcpynW(name, shown_.printer, printing::NAME_CHARS);
+    if (entry == LISTED_PRINTER && SendMessageW(list, CB_GETLBTEXTLEN, index, 0) < LRESULT(printing::NAME_CHARS))
+        SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
 }
 
 // Only what the user changed is applied and saved. A hotkey that cannot be
@@ -179,6 +231,12 @@ void SettingsDialog::Accept() {
     if (notifications != shown_.notifications) {
         settings::WriteNotifications(notifications);
         owner_->ChangeNotifications(notifications);
+    }
+    printing::PrinterName printer;
+    ChosenPrinter(printer);
+    if (lstrcmpW(printer, shown_.printer) != 0) {
+        printing::WriteChosenPrinter(printer);
+        owner_->ChangePrinter(printer);
     }
     const settings::LanguageChoice language = ChosenLanguage();
     if (language != shown_.language) settings::WriteLanguageChoice(language);

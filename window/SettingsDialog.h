@@ -1,11 +1,13 @@
 // The settings dialog: the switch's hotkey, start with Windows, the
-// notifications and the language. Modeless and one at a time; OK applies and
-// saves what the user changed, Cancel, Esc and closing change nothing. A
-// language chosen shows at once, in the dialog and the window, until Cancel.
+// notifications, the language and the printer whose jobs take the box.
+// Modeless and one at a time; OK applies and saves what the user changed,
+// Cancel, Esc and closing change nothing. A language chosen shows at once,
+// in the dialog and the window, until Cancel.
 #pragma once
 
 #include <windows.h>
 
+#include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
 #include "settings/Language.h"
 
@@ -14,6 +16,7 @@ struct SettingsValues {
     bool startWithWindows;
     bool notifications;
     settings::LanguageChoice language;
+    printing::PrinterName printer;  // whose jobs take the box; empty for none
 };
 
 // What the dialog needs of the window it serves.
@@ -27,6 +30,8 @@ public:
     virtual void ChangeNotifications(bool on) = 0;
     // Everything the window shows, in this language from now on.
     virtual void ChangeLanguage(settings::Language language) = 0;
+    // Watches this printer's queue from now, or none (empty).
+    virtual void ChangePrinter(const wchar_t* name) = 0;
 
 protected:
     ~SettingsOwner() = default;
@@ -52,6 +57,8 @@ private:
     settings::LanguageChoice ChosenLanguage() const;
     void PreviewLanguage();
     void Close();
+    void ShowPrinters(LRESULT keep = -1);
+    void ChosenPrinter(printing::PrinterName& name);
     void Accept();
     void Refuse(const wchar_t* message);
 

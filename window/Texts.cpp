@@ -50,6 +50,12 @@ const wchar_t* const GREEK[] = {
     texts::SETTINGS_LANGUAGE_AUTOMATIC,
     texts::SETTINGS_OK,
     texts::SETTINGS_CANCEL,
+    texts::SETTINGS_PRINTER_LABEL,
+    texts::PRINTER_NONE,
+    texts::PRINTER_GONE,
+    texts::PRINT_SWITCH_UNAVAILABLE,
+    texts::NOTICE_PRINT_SWITCHED,
+    texts::NOTICE_PRINT_WAITS,
 };
 
 const wchar_t* const ENGLISH[] = {
@@ -92,6 +98,12 @@ const wchar_t* const ENGLISH[] = {
     en::SETTINGS_LANGUAGE_AUTOMATIC,
     texts::SETTINGS_OK,
     en::SETTINGS_CANCEL,
+    en::SETTINGS_PRINTER_LABEL,
+    en::PRINTER_NONE,
+    en::PRINTER_GONE,
+    en::PRINT_SWITCH_UNAVAILABLE,
+    en::NOTICE_PRINT_SWITCHED,
+    en::NOTICE_PRINT_WAITS,
 };
 static_assert(sizeof GREEK / sizeof GREEK[0] == COUNT && sizeof ENGLISH / sizeof ENGLISH[0] == COUNT,
               "a text for every id in every language");

@@ -49,6 +49,12 @@ enum class TextId {
     SettingsLanguageAutomatic,
     SettingsOk,
     SettingsCancel,
+    SettingsPrinterLabel,
+    PrinterNone,
+    PrinterGone,
+    PrintSwitchUnavailable,
+    NoticePrintSwitched,
+    NoticePrintWaits,
     Count
 };
 
@@ -148,6 +154,19 @@ inline constexpr wchar_t SETTINGS_OK[] = L"OK";
 inline constexpr wchar_t SETTINGS_CANCEL[] = L"Άκυρο";
 inline constexpr wchar_t LANGUAGE_GREEK[] = L"Ελληνικά";
 inline constexpr wchar_t LANGUAGE_ENGLISH[] = L"English";
+
+// The print switch: in the settings dialog, and its notifications.
+inline constexpr wchar_t SETTINGS_PRINTER_LABEL[] = L"Σύνδεση αυτόματα όταν εκτυπώνω στον εκτυπωτή:";
+inline constexpr wchar_t PRINTER_NONE[] = L"(κανένας)";
+inline constexpr wchar_t PRINTER_GONE[] = L"%s (δεν υπάρχει πια)";
+inline constexpr wchar_t PRINT_SWITCH_UNAVAILABLE[] =
+    L"Η αυτόματη σύνδεση δεν είναι διαθέσιμη: τα Windows δεν ειδοποιούν το πρόγραμμα για τις εργασίες αυτού του "
+    L"εκτυπωτή.";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
+    L"Το κοινό περιφερειακό USB συνδέθηκε σε αυτόν τον υπολογιστή για την εκτύπωσή σας.";
+inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
+    L"Η εκτύπωσή σας περιμένει: το κοινό περιφερειακό USB δεν μπόρεσε να συνδεθεί αυτόματα σε αυτόν τον "
+    L"υπολογιστή. Πατήστε «Σύνδεση με το κοινό περιφεριακό USB».";
 
 }  // namespace texts
 

@@ -68,4 +68,15 @@ inline constexpr wchar_t SETTINGS_LANGUAGE_LABEL[] = L"Language:";
 inline constexpr wchar_t SETTINGS_LANGUAGE_AUTOMATIC[] = L"Automatic";
 inline constexpr wchar_t SETTINGS_CANCEL[] = L"Cancel";
 
+inline constexpr wchar_t SETTINGS_PRINTER_LABEL[] = L"Connect automatically when I print to the printer:";
+inline constexpr wchar_t PRINTER_NONE[] = L"(none)";
+inline constexpr wchar_t PRINTER_GONE[] = L"%s (no longer exists)";
+inline constexpr wchar_t PRINT_SWITCH_UNAVAILABLE[] =
+    L"Connecting automatically is not available: Windows does not tell the program of this printer's jobs.";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
+    L"The shared USB peripheral has been connected to this computer for your print job.";
+inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
+    L"Your print job is waiting: the shared USB peripheral could not be connected to this computer automatically. "
+    L"Press \"Connect to the shared USB peripheral\".";
+
 }  // namespace texts::english

@@ -6,6 +6,7 @@
 #include "remote/Operations.h"
 #include "remote/SingleInstance.h"
 #include "window/Form1.h"
+#include "window/MessageLoop.h"
 #include "window/StartOptions.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
@@ -27,11 +28,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     else
         form.Show(show_command);
 
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (form.TranslateKeys(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    int exit_code = 0;
+    while (messageloop::HandleNext(form, exit_code)) {}
+    return exit_code;
 }

@@ -169,9 +169,18 @@ build_other() {
 # 32-bit program and its command line are 32-bit Windows executables that
 # need nothing but Windows' own libraries; the command line binds user32
 # only when it talks to a running program, which halves its start under Wine.
+# The size budget of each released executable: a static program that pulls in
+# the C++ library's runtime by accident grows by hundreds of KB.
+RELEASE_SIZE_BUDGET=$((256 * 1024))
+
 check_release_build() {
-  local file dll
+  local file dll size
   for file in Varnosklen.exe varnosklen-cli.exe; do
+    size=$(stat -c %s "$BUILD32_DIR/bin/$file")
+    if [ "$size" -gt "$RELEASE_SIZE_BUDGET" ]; then
+      echo "$SCRIPT: $BUILD32_DIR/bin/$file is $size bytes, over its budget of $RELEASE_SIZE_BUDGET" >&2
+      return 1
+    fi
     if ! i686-w64-mingw32-objdump -f "$BUILD32_DIR/bin/$file" | grep -q "file format pei-i386"; then
       echo "$SCRIPT: $BUILD32_DIR/bin/$file is not a 32-bit Windows executable" >&2
       return 1

@@ -146,8 +146,10 @@ LangString LIB_EMPTY ${E} "Choose ${LIBRARY}, or tick the box to continue withou
 LangString LIB_EMPTY ${G} "Επιλέξτε το ${LIBRARY} ή σημειώστε το πλαίσιο για να συνεχίσετε χωρίς αυτό."
 LangString LIB_CHOSEN ${E} "Setup will copy $Library beside the program."
 LangString LIB_CHOSEN ${G} "Η εγκατάσταση θα αντιγράψει το $Library δίπλα στο πρόγραμμα."
-LangString LIB_ASIDE ${E} "The ${LIBRARY} already in the folder is kept, renamed $Aside."
-LangString LIB_ASIDE ${G} "Το ${LIBRARY} που υπάρχει ήδη στον φάκελο διατηρείται, με το όνομα $Aside."
+LangString LIB_ASIDE ${E} "Setup never writes over the ${LIBRARY} already in the folder: if it copies another, it keeps that one as $Aside."
+LangString LIB_ASIDE ${G} "Η εγκατάσταση δεν γράφει ποτέ πάνω στο ${LIBRARY} που υπάρχει ήδη στον φάκελο: αν αντιγράψει άλλο, το κρατά ως $Aside."
+LangString LIB_KEPT ${E} "The ${LIBRARY} already in the folder is kept as $Aside."
+LangString LIB_KEPT ${G} "Το ${LIBRARY} που υπήρχε ήδη στον φάκελο διατηρείται ως $Aside."
 LangString ELEVATED ${E} "Setup is running as another account, $7, with administrator rights: it would install Varnosklen for $7 only, not for $6. To install it for yourself, cancel and run setup again without administrator rights. Continue anyway?"
 LangString ELEVATED ${G} "Η εγκατάσταση εκτελείται ως άλλος λογαριασμός, $7, με δικαιώματα διαχειριστή: θα εγκαταστήσει το Varnosklen μόνο για τον $7, όχι για τον $6. Για να το εγκαταστήσετε για εσάς, επιλέξτε Άκυρο και εκτελέστε ξανά την εγκατάσταση χωρίς δικαιώματα διαχειριστή. Να συνεχιστεί παρ' όλα αυτά;"
 ; $0 is the file refused.
@@ -333,7 +335,7 @@ Section "$(SEC_PROGRAM)" SecProgram
   ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
     Call AsideName
     ${If} $Aside != ""
-      DetailPrint "$(LIB_ASIDE)"
+      DetailPrint "$(LIB_KEPT)"
       ClearErrors
       Rename "$INSTDIR\${LIBRARY}" "$INSTDIR\$Aside"
       ${If} ${Errors}
@@ -594,16 +596,12 @@ Function FindLibrary
   StrCpy $0 ""
 FunctionEnd
 
-; Sets $Aside to a free name for the library already in the folder when
-; another is to be copied over it, or to "" when there is none or it is the
+; Sets $Aside to a free name to keep the library already in the folder
+; under should another be copied, or to "" when there is none or it is the
 ; copy setup made: setup never writes over a file it did not put there.
 Function AsideName
   StrCpy $Aside ""
-  ${IfNot} ${FileExists} "$INSTDIR\${LIBRARY}"
-  ${OrIf} $Library == ""
-  ${OrIf} $Library == "$INSTDIR\${LIBRARY}"
-    Return
-  ${EndIf}
+  ${IfNotThen} ${FileExists} "$INSTDIR\${LIBRARY}" ${|} Return ${|}
   ${If} $OldDir == ""
   ${OrIf} $OldDir == $INSTDIR
     StrCpy $0 $INSTDIR

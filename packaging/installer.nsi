@@ -93,6 +93,7 @@ Var Restart        ; how the ended program ran: "" (it did not), "shown" or "tra
 Var OldDir         ; the installed copy's folder, which an install elsewhere replaces
 Var CarryStart     ; 1 when the copy moved here was started with Windows
 Var OldCopied      ; 1 when setup had copied the library into $OldDir
+Var Aside          ; the name the folder's own library is kept under, or ""
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -145,6 +146,10 @@ LangString LIB_EMPTY ${E} "Choose ${LIBRARY}, or tick the box to continue withou
 LangString LIB_EMPTY ${G} "Επιλέξτε το ${LIBRARY} ή σημειώστε το πλαίσιο για να συνεχίσετε χωρίς αυτό."
 LangString LIB_CHOSEN ${E} "Setup will copy $Library beside the program."
 LangString LIB_CHOSEN ${G} "Η εγκατάσταση θα αντιγράψει το $Library δίπλα στο πρόγραμμα."
+LangString LIB_ASIDE ${E} "Setup never writes over the ${LIBRARY} already in the folder: if it copies another, it keeps that one as $Aside."
+LangString LIB_ASIDE ${G} "Η εγκατάσταση δεν γράφει ποτέ πάνω στο ${LIBRARY} που υπάρχει ήδη στον φάκελο: αν αντιγράψει άλλο, το κρατά ως $Aside."
+LangString LIB_KEPT ${E} "The ${LIBRARY} already in the folder is kept as $Aside."
+LangString LIB_KEPT ${G} "Το ${LIBRARY} που υπήρχε ήδη στον φάκελο διατηρείται ως $Aside."
 LangString ELEVATED ${E} "Setup is running as another account, $7, with administrator rights: it would install Varnosklen for $7 only, not for $6. To install it for yourself, cancel and run setup again without administrator rights. Continue anyway?"
 LangString ELEVATED ${G} "Η εγκατάσταση εκτελείται ως άλλος λογαριασμός, $7, με δικαιώματα διαχειριστή: θα εγκαταστήσει το Varnosklen μόνο για τον $7, όχι για τον $6. Για να το εγκαταστήσετε για εσάς, επιλέξτε Άκυρο και εκτελέστε ξανά την εγκατάσταση χωρίς δικαιώματα διαχειριστή. Να συνεχιστεί παρ' όλα αυτά;"
 ; $0 is the file refused.
@@ -244,9 +249,9 @@ Function ${un}LibraryStamp
 FunctionEnd
 
 ; Sets $1 to 1 when the library in the folder $0 is still the one setup
-; copied there, else to 0 and takes the mark away: a file put in its place
-; since (the vendor's newer library, say) is the user's.
-Function ${un}OwnsLibrary
+; copied there, else to 0: a file put in its place since (the vendor's newer
+; library, say) is the user's.
+Function ${un}IsSetupsLibrary
   ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
   ReadRegStr $7 HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
   Call ${un}LibraryStamp
@@ -256,6 +261,12 @@ Function ${un}OwnsLibrary
     Return
   ${EndIf}
   StrCpy $1 0
+FunctionEnd
+
+; The same, and a file that is not setup's loses the mark.
+Function ${un}OwnsLibrary
+  Call ${un}IsSetupsLibrary
+  ${IfThen} $1 = 1 ${|} Return ${|}
   DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
   DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
 FunctionEnd
@@ -322,6 +333,16 @@ Section "$(SEC_PROGRAM)" SecProgram
   File "/oname=NOTICES.txt" "${NOTICES}"
   ${If} $Library != ""
   ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
+    Call AsideName
+    ${If} $Aside != ""
+      DetailPrint "$(LIB_KEPT)"
+      ClearErrors
+      Rename "$INSTDIR\${LIBRARY}" "$INSTDIR\$Aside"
+      ${If} ${Errors}
+        SetErrorLevel ${EXIT_FAILED}
+        Abort
+      ${EndIf}
+    ${EndIf}
     ClearErrors
     CopyFiles /SILENT /FILESONLY "$Library" "$INSTDIR\${LIBRARY}"
     ${If} ${Errors}
@@ -575,11 +596,32 @@ Function FindLibrary
   StrCpy $0 ""
 FunctionEnd
 
+; Sets $Aside to a free name to keep the library already in the folder
+; under should another be copied, or to "" when there is none or it is the
+; copy setup made: setup never writes over a file it did not put there.
+Function AsideName
+  StrCpy $Aside ""
+  ${IfNotThen} ${FileExists} "$INSTDIR\${LIBRARY}" ${|} Return ${|}
+  ${If} $OldDir == ""
+  ${OrIf} $OldDir == $INSTDIR
+    StrCpy $0 $INSTDIR
+    Call IsSetupsLibrary
+    ${IfThen} $1 = 1 ${|} Return ${|}
+  ${EndIf}
+  StrCpy $Aside "${LIBRARY}.previous"
+  StrCpy $1 1
+  ${While} ${FileExists} "$INSTDIR\$Aside"
+    IntOp $1 $1 + 1
+    StrCpy $Aside "${LIBRARY}.previous$1"
+  ${EndWhile}
+FunctionEnd
+
 Function LibraryPage
   ${If} $LibraryChosen == ""
     Call FindLibrary
     StrCpy $Library $0
   ${EndIf}
+  Call AsideName
   !insertmacro MUI_HEADER_TEXT "$(LIB_TITLE)" "$(LIB_SUBTITLE)"
   nsDialogs::Create 1018
   Pop $0
@@ -604,6 +646,10 @@ Function LibraryPage
   Pop $LibrarySkip
   ${If} $LibraryChosen == "skip"
     ${NSD_Check} $LibrarySkip
+  ${EndIf}
+  ${If} $Aside != ""
+    ${NSD_CreateLabel} 0 100u 100% 24u "$(LIB_ASIDE)"
+    Pop $0
   ${EndIf}
   nsDialogs::Show
 FunctionEnd

@@ -227,6 +227,8 @@ FAULTS = [
      "installer_test", "Setup.TheUninstaller*"),
     ("a library put in place of the copied one taken as setup's", NSI, "  ${AndIf} $2 == $7\n", "",
      "installer_test", "Setup.TheUninstaller*"),
+    ("an unusable library of the user's written over", NSI, '    Call AsideName\n    ${If} $Aside != ""\n',
+     '    ${If} $Aside != ""\n', "installer_test", "Setup.TheUninstaller*"),
     ("the quiet uninstall ending at once", NSI, "Uninstall.exe\" /S _?=$INSTDIR'", "Uninstall.exe\" /S'",
      "installer_test", "Setup.TheUninstaller*"),
     ("the program not started again when setup fails", NSI, "Function .onInstFailed\n  Call RestartProgram\n",

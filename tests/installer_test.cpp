@@ -242,6 +242,8 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         {"another copy started at logon, after an upgrade", Another, false, true, nullptr, false, false},
         {"a file of the user's in the folder", None, false, false, L"notes.txt", false, false},
         {"the user's own library there before setup", None, false, false, L"AVR309.dll", true, false},
+        {"the user's unusable library there before setup, another given", None, false, false, L"AVR309.dll.previous",
+         true, false},
         {"the user's newer library in place of the one copied", None, false, false, L"AVR309.dll", false, false},
         {"the same, then an upgrade", None, false, true, L"AVR309.dll", false, false},
         {"the settings ticked for removal", None, false, false, nullptr, false, true},
@@ -250,12 +252,15 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
     for (const auto& [what, start, running, upgraded, mine, before, removeSettings] : cases) {
         SCOPED_TRACE(what);
         CreateDirectoryW(dir.c_str(), nullptr);
-        if (before) {
+        // An unusable library of the user's is set aside, never written over.
+        const bool aside = mine && wcsstr(mine, L".previous");
+        if (before && aside) WriteBytes(File(L"AVR309.dll"), "the user's library of the other bitness");
+        if (before && !aside) {
             ASSERT_TRUE(CopyFileW(library.c_str(), File(mine).c_str(), FALSE));
         }
-        ASSERT_EQ(
-            Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") + (before ? L"" : L"/LIBRARY=\"" + library + L"\"")),
-            0u);
+        ASSERT_EQ(Install((start == Ours ? L"/STARTWITHWINDOWS " : L"") +
+                          (before && !aside ? L"" : L"/LIBRARY=\"" + library + L"\"")),
+                  0u);
         // A library of the user's passes setup's check, so that an upgrade keeps it.
         if (mine && !before) WriteBytes(File(mine), ReadBytes(library) + "mine");
         if (upgraded) {
@@ -283,6 +288,9 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         EXPECT_EQ(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value(), start == Another)
             << "its Task Manager mark";
         EXPECT_EQ(RegKeyExists(settings::SETTINGS_KEY), !removeSettings);
+        if (aside) {
+            EXPECT_EQ(ReadBytes(File(mine)), "the user's library of the other bitness");
+        }
         if (mine) DeleteFileW(File(mine).c_str());
         RemoveDirectoryW(dir.c_str());
         Forget();

@@ -176,10 +176,12 @@ Asked Ask(Op op, Answer& answer) {
     COPYDATASTRUCT data = {REQUEST_TAG, sizeof pending.request, &pending.request};
     DWORD_PTR result = FALSE;
     bool done = false;
+    DWORD error = ERROR_SUCCESS;
     // The answer comes as a message to the reply window while this waits.
     while (!pending.answered && Left(deadline)) {
         done = user32.SendMessageTimeoutW(running.window, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
                                           reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, Left(deadline), &result);
+        error = done ? ERROR_SUCCESS : GetLastError();
         if (!done || result != BUSY) break;
         Sleep(BUSY_RETRY_MS);
     }
@@ -188,15 +190,18 @@ Asked Ask(Op op, Answer& answer) {
     user32.DestroyWindow(reply);
     if (pending.answered) {
         answer = pending.answer;
-        // Taken while it still works: it has finished once it answers again.
-        // One that hung or ended first may or may not have pressed.
+        // A probe is done once answered; a press, once the window answers
+        // again. One that hung or ended first may or may not have pressed.
+        const bool pressing = op == Op::Switch && answer.state == static_cast<uint32_t>(device::DeviceState::Present);
+        if (!pressing) return Asked::Answered;
         const bool finished =
             done ? result == TRUE
                  : user32.SendMessageTimeoutW(running.window, WM_NULL, 0, 0, SMTO_NORMAL, FINISH_MS, &result) != 0;
-        const bool pressing = op == Op::Switch && answer.state == static_cast<uint32_t>(device::DeviceState::Present);
-        return finished || !pressing ? Asked::Answered : Asked::Unconfirmed;
+        return finished ? Asked::Answered : Asked::Unconfirmed;
     }
-    if (done && result == REFUSED) return Asked::Refused;
+    // Refused by the window, or by Windows before it: a message to a window
+    // of a higher integrity level fails with access denied (UIPI).
+    if ((done && result == REFUSED) || error == ERROR_ACCESS_DENIED) return Asked::Refused;
     return running.Ended() ? Asked::NoProgram : Asked::Busy;
 }
 

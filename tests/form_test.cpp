@@ -425,32 +425,6 @@ TEST_F(FormTest, ThePollAndThePressWaitOutAnotherProgramsSequence) {
     CloseHandle(pressing);
 }
 
-// Another program holding the box from another thread until let go.
-struct HeldBox {
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread holder{[this] {
-        device::BoxLock lock(INFINITE);
-        SetEvent(held);
-        WaitForSingleObject(go, INFINITE);
-    }};
-    HeldBox() { WaitForSingleObject(held, 10000); }
-    void LetGo() {
-        SetEvent(go);
-        if (holder.joinable()) holder.join();
-    }
-    ~HeldBox() {
-        LetGo();
-        CloseHandle(held);
-        CloseHandle(go);
-    }
-};
-
-// The press's wait, shortened for the test.
-struct PressWait {
-    explicit PressWait(DWORD ms) { device::PressWaitMs = ms; }
-    ~PressWait() { device::PressWaitMs = device::PRESS_WAIT_MS; }
-};
-
 // A press another program keeps from the box says so until a probe shows the
 // box again; the presses that came meanwhile are one try, not one wait each.
 TEST_F(FormTest, APressKeptFromTheBoxSaysSoAndThePressesThatCameMeanwhileAreOneTry) {

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "remote/Link.h"
+#include "remote/Trust.h"
 
 namespace remote {
 
@@ -109,19 +110,21 @@ bool ReadPublished(Published& published) {
 }
 
 // Waits, until the deadline, for a program that is starting up to publish its
-// window. False when none runs, or the one published has ended.
+// window. False when none runs, the one published has ended, or it is not
+// one to believe (remote/Trust.h): then as if none ran, and user32 unloaded.
 bool FindProgram(Running& running, ULONGLONG deadline) {
     Published published = {};
     if (!ReadPublished(published) || !published.processId) return false;
-    running.process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(published.processId));
-    if (running.Ended() || !user32.Bind()) return false;
+    const DWORD program = static_cast<DWORD>(published.processId);
+    running.process = OpenProcess(SYNCHRONIZE, FALSE, program);
+    if (running.Ended() || !Trusts(program) || !user32.Bind()) return false;
     for (;;) {
         ReadPublished(published);
         running.window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(published.window));
         wchar_t name[64] = {};
         DWORD owner = 0;
         if (running.window && user32.GetClassNameW(running.window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0 &&
-            user32.GetWindowThreadProcessId(running.window, &owner) && owner == static_cast<DWORD>(published.processId))
+            user32.GetWindowThreadProcessId(running.window, &owner) && owner == program)
             return true;
         if (running.Ended()) return false;
         running.window = nullptr;

@@ -374,6 +374,43 @@ TEST(CommandLine, OnlyTheUsersOwnProgramsAtMediumOrAboveMayAsk) {
     EXPECT_TRUE(remote::MayAsk(GetCurrentProcessId())) << "this test, as its user";
 }
 
+// Whose publication a command or a second start believes: the user's own
+// program at the finder's level or above.
+TEST(CommandLine, OnlyTheUsersOwnProgramAtTheFindersLevelOrAboveIsBelieved) {
+    const struct {
+        bool sameUser;
+        DWORD theirs, mine;
+        bool believed;
+    } rows[] = {{true, SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_MEDIUM_RID, true},
+                {true, SECURITY_MANDATORY_HIGH_RID, SECURITY_MANDATORY_MEDIUM_RID, true},
+                {true, SECURITY_MANDATORY_LOW_RID, SECURITY_MANDATORY_MEDIUM_RID, false},
+                {true, SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_HIGH_RID, false},
+                {false, SECURITY_MANDATORY_SYSTEM_RID, SECURITY_MANDATORY_MEDIUM_RID, false},
+                {true, 0, 0, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(remote::Trusts(row.sameUser, row.theirs, row.mine), row.believed) << row.theirs << " " << row.mine;
+    EXPECT_TRUE(remote::Trusts(GetCurrentProcessId())) << "this test, as itself";
+
+    // Published first by a process that is no program of ours: the program
+    // starts all the same, and does its work.
+    StandIn box;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(remote::Published),
+                                        remote::INSTANCE_NAME);
+    ASSERT_TRUE(mapping && GetLastError() != ERROR_ALREADY_EXISTS);
+    auto* published =
+        static_cast<remote::Published*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(remote::Published)));
+    HWND impostor = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    *published = {static_cast<LONG>(reinterpret_cast<LONG_PTR>(impostor)), static_cast<LONG>(GetCurrentProcessId())};
+    {
+        Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+        ASSERT_TRUE(program.Window()) << "the program ended at the sight of another's publication";
+        EXPECT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    }
+    DestroyWindow(impostor);
+    UnmapViewOfFile(published);
+    CloseHandle(mapping);
+}
+
 // The places of the search, what is in each, the one used and the box.
 TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     StandIn box;

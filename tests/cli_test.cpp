@@ -6,6 +6,7 @@
 
 #include <regex>
 
+#include "cli/SessionEnd.h"
 #include "device/BoxLock.h"
 #include "printing/PrinterSetting.h"
 #include "remote/Protocol.h"
@@ -177,6 +178,25 @@ TEST(CommandLine, WatchPrintsEachChangeOnceAndEndsWhenItsReaderGoes) {
         watch.CloseOutput();
         EXPECT_EQ(watch.Finish(), 0u);
     }
+}
+
+// At logoff or shutdown Windows asks the command's hidden window, not its
+// console handler once user32 is loaded: a watch ends then, between probes.
+TEST(CommandLine, AWatchEndsBetweenProbesWhenTheSessionEnds) {
+    StandIn box;
+    Command watch(BinDir(), L"watch");
+    ASSERT_TRUE(WaitFor([&] { return watch.Read(), !watch.out.empty(); })) << watch.out;
+    HWND session = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        DWORD owner = 0;
+        session = FindWindowW(cli::SESSION_WINDOW_CLASS, nullptr);
+        return session && GetWindowThreadProcessId(session, &owner) && owner == watch.Id();
+    }));
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result));
+    EXPECT_EQ(result, DWORD_PTR(TRUE)) << "the session may end";
+    SendMessageTimeoutW(session, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
+    EXPECT_EQ(watch.Finish(10000), 0u);
 }
 
 // The window in the middle of its own slow press takes no request: the

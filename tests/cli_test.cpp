@@ -4,11 +4,14 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <regex>
+#include <thread>
 
 #include "cli/SessionEnd.h"
 #include "device/BoxLock.h"
 #include "printing/PrinterSetting.h"
+#include "remote/Link.h"
 #include "remote/Protocol.h"
 #include "remote/Trust.h"
 #include "support/TestSupport.h"
@@ -319,6 +322,52 @@ TEST(CommandLine, ASwitchWaitSeesTheBoxLeaveAfterSixSeconds) {
     box->onBus = 0;
     EXPECT_EQ(command.Finish(), 0u);
     EXPECT_EQ(command.out, "passed-through\n");
+}
+
+// A program of ours as a test plays it: it answers a request, then stays
+// inside it, as the window does in the middle of a press.
+struct Pressing {
+    static inline HANDLE go = nullptr;
+    static inline std::atomic<int> answered = 0;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        remote::Request request;
+        if (m != WM_COPYDATA || !remote::ReadRequest(reinterpret_cast<COPYDATASTRUCT*>(l), request))
+            return DefWindowProcW(h, m, w, l);
+        answered += remote::OfferAnswer(HWND(w), h, remote::MakeAnswer(request, {device::DeviceState::Present, 0}, 0));
+        WaitForSingleObject(go, 20000);
+        return TRUE;
+    }
+};
+
+// A status is done once its answer is taken: it never waits for the end of
+// a press the program is in the middle of.
+TEST(CommandLine, AStatusNeverWaitsForAPressToEnd) {
+    Pressing::go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(remote::Published),
+                                        remote::INSTANCE_NAME);
+    auto* published =
+        static_cast<remote::Published*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(remote::Published)));
+    std::thread program([&] {
+        WNDCLASSW cls = {};
+        cls.lpfnWndProc = &Pressing::Proc;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = remote::WINDOW_CLASS;
+        RegisterClassW(&cls);
+        HWND window = CreateWindowW(remote::WINDOW_CLASS, L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        *published = {static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)), static_cast<LONG>(GetCurrentProcessId())};
+        while (WaitForSingleObject(Pressing::go, 0) == WAIT_TIMEOUT) PumpMessages(), Sleep(1);
+        DestroyWindow(window);
+    });
+    ASSERT_TRUE(WaitFor([&] { return published->window != 0; }));
+    Command status(BinDir(), L"status");
+    EXPECT_EQ(status.Finish(10000), 0u) << "the program's finish waited for";
+    EXPECT_EQ(status.out, "present\n");
+    EXPECT_EQ(Pressing::answered, 1) << "asked through the program";
+    SetEvent(Pressing::go);
+    program.join();
+    UnmapViewOfFile(published);
+    CloseHandle(mapping);
+    CloseHandle(Pressing::go);
 }
 
 // The program took the switch, then ended in the middle of its press: the

@@ -6,6 +6,7 @@
 #include "cli/Arguments.h"
 #include "cli/Doctor.h"
 #include "cli/Output.h"
+#include "cli/SessionEnd.h"
 #include "device/BoxLock.h"
 #include "device/LibrarySearch.h"
 #include "remote/Operations.h"
@@ -81,7 +82,8 @@ bool WriteLine(const wchar_t* text) { return Write(out, text) && Write(out, L"\n
 // Ctrl+C, Ctrl+Break and closing the console end a wait at once, but a
 // sequence of calls under way is sent whole first. A logoff is let be: a
 // command run by a task or a service hears of every user's logoff, not only
-// its own session's, whose end ends it anyway.
+// its own session's, whose end ends it anyway. Once user32 is loaded,
+// logoff and shutdown come no more here but to cli::SessionEnd's window.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event == CTRL_LOGOFF_EVENT) return TRUE;
     device::BoxLock::ExitBetweenSequences(static_cast<UINT>(exitWhenInterrupted));
@@ -130,6 +132,7 @@ int Switch(const cli::Command& command) {
     }
     // A busy answer on the way is no answer: asked again until the time runs out.
     const ULONGLONG deadline = GetTickCount64() + command.waitSeconds * 1000ull;
+    cli::SessionEnd session(exitWhenInterrupted);
     for (;;) {
         const remote::Outcome now = remote::QueryStatus();
         if (!remote::NothingDone(now) && now.state == DeviceState::Absent) {
@@ -137,7 +140,7 @@ int Switch(const cli::Command& command) {
             return 0;
         }
         if (GetTickCount64() >= deadline) break;
-        Sleep(POLL_MS);
+        session.Wait(POLL_MS);
     }
     WriteLine(L"still-on-bus");
     return cli::EXIT_NOT_WITHIN_TIME;
@@ -167,6 +170,7 @@ bool ReaderGone() {
 // A probe the box is too busy for is skipped. Ctrl+C is its normal end.
 int Watch(const cli::Command& command) {
     exitWhenInterrupted = 0;
+    cli::SessionEnd session(exitWhenInterrupted);
     bool first = true;
     DeviceState last = DeviceState::Absent;
     for (ULONGLONG next = GetTickCount64();;) {
@@ -185,7 +189,7 @@ int Watch(const cli::Command& command) {
         next += POLL_MS;
         const ULONGLONG now = GetTickCount64();
         if (next > now) {
-            Sleep(static_cast<DWORD>(next - now));
+            session.Wait(static_cast<DWORD>(next - now));
         } else {
             next = now;
         }

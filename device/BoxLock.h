@@ -17,20 +17,29 @@ inline constexpr wchar_t BOX_LOCK_NAME[] = L"Global\\Varnosklen.Box";
 extern const wchar_t* BoxLockName;
 
 // The longest a press waits for another program's sequence: ten calls.
+// Tests that hold the lock past it shorten it.
 inline constexpr DWORD PRESS_WAIT_MS = 5000;
+extern DWORD PressWaitMs;
 
-// How a lock is waited for: WaitForSingleObject's contract, or one that goes
-// on reading the thread's messages.
-using WaitFunction = DWORD(WINAPI*)(HANDLE object, DWORD wait_ms);
+// How a lock is waited for, with WaitForSingleObject's contract: the
+// window's wait goes on running its messages.
+class Waiter {
+public:
+    virtual DWORD Wait(HANDLE object, DWORD wait_ms) = 0;
+
+protected:
+    ~Waiter() = default;
+};
 
 // Held from construction, when it could be had within wait_ms, to
 // destruction. The same thread may take it again inside. A sequence whose
-// process died midway leaves it to the next. Not had at all when the lock
-// cannot be opened nor created (its name taken by another kind of object,
-// access refused): the box is then never driven.
+// process died midway leaves it to the next, whose probe comes before any
+// pass. Not had at all when the lock cannot be opened nor created (its name
+// taken by another kind of object, access refused): the box is then never
+// driven. Without a waiter, WaitForSingleObject.
 class BoxLock {
 public:
-    explicit BoxLock(DWORD wait_ms, WaitFunction wait = WaitForSingleObject);
+    explicit BoxLock(DWORD wait_ms, Waiter* waiter = nullptr);
     ~BoxLock();
     BoxLock(const BoxLock&) = delete;
     BoxLock& operator=(const BoxLock&) = delete;

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "remote/Link.h"
+#include "remote/Trust.h"
 
 namespace remote {
 
@@ -109,19 +110,21 @@ bool ReadPublished(Published& published) {
 }
 
 // Waits, until the deadline, for a program that is starting up to publish its
-// window. False when none runs, or the one published has ended.
+// window. False when none runs, the one published has ended, or it is not
+// one to believe (remote/Trust.h): then as if none ran, and user32 unloaded.
 bool FindProgram(Running& running, ULONGLONG deadline) {
     Published published = {};
     if (!ReadPublished(published) || !published.processId) return false;
-    running.process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(published.processId));
-    if (running.Ended() || !user32.Bind()) return false;
+    const DWORD program = static_cast<DWORD>(published.processId);
+    running.process = OpenProcess(SYNCHRONIZE, FALSE, program);
+    if (running.Ended() || !Trusts(program) || !user32.Bind()) return false;
     for (;;) {
         ReadPublished(published);
         running.window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(published.window));
         wchar_t name[64] = {};
         DWORD owner = 0;
         if (running.window && user32.GetClassNameW(running.window, name, 64) && lstrcmpW(name, WINDOW_CLASS) == 0 &&
-            user32.GetWindowThreadProcessId(running.window, &owner) && owner == static_cast<DWORD>(published.processId))
+            user32.GetWindowThreadProcessId(running.window, &owner) && owner == program)
             return true;
         if (running.Ended()) return false;
         running.window = nullptr;
@@ -176,10 +179,12 @@ Asked Ask(Op op, Answer& answer) {
     COPYDATASTRUCT data = {REQUEST_TAG, sizeof pending.request, &pending.request};
     DWORD_PTR result = FALSE;
     bool done = false;
+    DWORD error = ERROR_SUCCESS;
     // The answer comes as a message to the reply window while this waits.
     while (!pending.answered && Left(deadline)) {
         done = user32.SendMessageTimeoutW(running.window, WM_COPYDATA, reinterpret_cast<WPARAM>(reply),
                                           reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, Left(deadline), &result);
+        error = done ? ERROR_SUCCESS : GetLastError();
         if (!done || result != BUSY) break;
         Sleep(BUSY_RETRY_MS);
     }
@@ -188,15 +193,18 @@ Asked Ask(Op op, Answer& answer) {
     user32.DestroyWindow(reply);
     if (pending.answered) {
         answer = pending.answer;
-        // Taken while it still works: it has finished once it answers again.
-        // One that hung or ended first may or may not have pressed.
+        // A probe is done once answered; a press, once the window answers
+        // again. One that hung or ended first may or may not have pressed.
+        const bool pressing = op == Op::Switch && answer.state == static_cast<uint32_t>(device::DeviceState::Present);
+        if (!pressing) return Asked::Answered;
         const bool finished =
             done ? result == TRUE
                  : user32.SendMessageTimeoutW(running.window, WM_NULL, 0, 0, SMTO_NORMAL, FINISH_MS, &result) != 0;
-        const bool pressing = op == Op::Switch && answer.state == static_cast<uint32_t>(device::DeviceState::Present);
-        return finished || !pressing ? Asked::Answered : Asked::Unconfirmed;
+        return finished ? Asked::Answered : Asked::Unconfirmed;
     }
-    if (done && result == REFUSED) return Asked::Refused;
+    // Refused by the window, or by Windows before it: a message to a window
+    // of a higher integrity level fails with access denied (UIPI).
+    if ((done && result == REFUSED) || error == ERROR_ACCESS_DENIED) return Asked::Refused;
     return running.Ended() ? Asked::NoProgram : Asked::Busy;
 }
 

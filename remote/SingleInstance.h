@@ -1,6 +1,9 @@
 // One running copy per user session: a second start brings the first one
 // forward (out of the notification area if need be) and ends, instead of
-// adding a second icon and a second poller on the same device.
+// adding a second icon and a second poller on the same device. A
+// publication not to be believed (remote/Trust.h) is not deferred to: the
+// start runs as if alone, unpublished, so that whoever published first
+// cannot keep the program from starting.
 #pragma once
 
 #include <windows.h>
@@ -22,9 +25,12 @@ public:
     void Publish(HWND window);
 
 private:
-    void BringRunningCopyForward();
+    // The running copy's window, once published and believed; null otherwise.
+    HWND RunningCopy() const;
+    void BringForward(HWND running);
 
     HANDLE mapping_ = nullptr;
     volatile remote::Published* published_ = nullptr;  // zero until published
     bool first_ = true;
+    bool owner_ = true;  // the mapping is this start's, to publish in
 };

@@ -78,16 +78,30 @@ private:
     alignas(8) mutable BYTE buffer_[128] = {};
 };
 
-}  // namespace
-
-bool MayAsk(DWORD process_id) {
+// What a rule makes of another process's token beside this process's; false
+// when the process cannot be opened.
+template <typename Rule>
+bool Judge(DWORD process_id, Rule rule) {
     // Enough to read the token of a process of the same logon, elevated or not.
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
     if (!process) return false;
-    Token theirs(process);
-    const bool may = MayAsk(Token(GetCurrentProcess()).SameUser(theirs), theirs.Integrity());
+    const bool judged = rule(Token(process), Token(GetCurrentProcess()));
     CloseHandle(process);
-    return may;
+    return judged;
+}
+
+}  // namespace
+
+bool MayAsk(DWORD process_id) {
+    return Judge(process_id, [](const Token& theirs, const Token& mine) {
+        return MayAsk(mine.SameUser(theirs), theirs.Integrity());
+    });
+}
+
+bool Trusts(DWORD process_id) {
+    return Judge(process_id, [](const Token& theirs, const Token& mine) {
+        return Trusts(mine.SameUser(theirs), theirs.Integrity(), mine.Integrity());
+    });
 }
 
 bool RunsElevated() { return Token(GetCurrentProcess()).Integrity() >= SECURITY_MANDATORY_HIGH_RID; }

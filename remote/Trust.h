@@ -15,6 +15,16 @@ inline bool MayAsk(bool same_user, DWORD integrity) { return same_user && integr
 // The same for a running process, as its token says; false when it cannot be read.
 bool MayAsk(DWORD process_id);
 
+// Whether a published program may be believed by the process that finds it:
+// anyone can publish a window and a process id, so only a program of the
+// same user at the finder's integrity level or above (theirs and mine as
+// SECURITY_MANDATORY_*_RID, 0 when unknown) is asked or deferred to.
+inline bool Trusts(bool same_user, DWORD theirs, DWORD mine) { return same_user && theirs && theirs >= mine; }
+
+// The same for a running process, as its token and this process's say;
+// false when its token cannot be read.
+bool Trusts(DWORD process_id);
+
 // Whether this process runs at High or above: elevated, or a service's.
 bool RunsElevated();
 

@@ -4,11 +4,39 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <utility>
 
+#include "device/BoxLock.h"
 #include "support/TestSupport.h"
 #include "window/Form1.h"
 #include "window/Texts.h"
+
+// Another program holding the box from another thread until let go.
+struct HeldBox {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder{[this] {
+        device::BoxLock lock(INFINITE);
+        SetEvent(held);
+        WaitForSingleObject(go, INFINITE);
+    }};
+    HeldBox() { WaitForSingleObject(held, 10000); }
+    void LetGo() {
+        SetEvent(go);
+        if (holder.joinable()) holder.join();
+    }
+    ~HeldBox() {
+        LetGo();
+        CloseHandle(held);
+        CloseHandle(go);
+    }
+};
+
+// The press's wait, shortened for the test.
+struct PressWait {
+    explicit PressWait(DWORD ms) { device::PressWaitMs = ms; }
+    ~PressWait() { device::PressWaitMs = device::PRESS_WAIT_MS; }
+};
 
 class FormFixture : public testing::Test {
 protected:

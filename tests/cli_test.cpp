@@ -4,10 +4,14 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <regex>
+#include <thread>
 
+#include "cli/SessionEnd.h"
 #include "device/BoxLock.h"
 #include "printing/PrinterSetting.h"
+#include "remote/Link.h"
 #include "remote/Protocol.h"
 #include "remote/Trust.h"
 #include "support/TestSupport.h"
@@ -179,6 +183,25 @@ TEST(CommandLine, WatchPrintsEachChangeOnceAndEndsWhenItsReaderGoes) {
     }
 }
 
+// At logoff or shutdown Windows asks the command's hidden window, not its
+// console handler once user32 is loaded: a watch ends then, between probes.
+TEST(CommandLine, AWatchEndsBetweenProbesWhenTheSessionEnds) {
+    StandIn box;
+    Command watch(BinDir(), L"watch");
+    ASSERT_TRUE(WaitFor([&] { return watch.Read(), !watch.out.empty(); })) << watch.out;
+    HWND session = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        DWORD owner = 0;
+        session = FindWindowW(cli::SESSION_WINDOW_CLASS, nullptr);
+        return session && GetWindowThreadProcessId(session, &owner) && owner == watch.Id();
+    }));
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result));
+    EXPECT_EQ(result, DWORD_PTR(TRUE)) << "the session may end";
+    SendMessageTimeoutW(session, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &result);
+    EXPECT_EQ(watch.Finish(10000), 0u);
+}
+
 // The window in the middle of its own slow press takes no request: the
 // command says busy after two seconds and sends nothing, and the request the
 // window comes to afterwards is not carried out, its asker having gone.
@@ -301,6 +324,52 @@ TEST(CommandLine, ASwitchWaitSeesTheBoxLeaveAfterSixSeconds) {
     EXPECT_EQ(command.out, "passed-through\n");
 }
 
+// A program of ours as a test plays it: it answers a request, then stays
+// inside it, as the window does in the middle of a press.
+struct Pressing {
+    static inline HANDLE go = nullptr;
+    static inline std::atomic<int> answered = 0;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        remote::Request request;
+        if (m != WM_COPYDATA || !remote::ReadRequest(reinterpret_cast<COPYDATASTRUCT*>(l), request))
+            return DefWindowProcW(h, m, w, l);
+        answered += remote::OfferAnswer(HWND(w), h, remote::MakeAnswer(request, {device::DeviceState::Present, 0}, 0));
+        WaitForSingleObject(go, 20000);
+        return TRUE;
+    }
+};
+
+// A status is done once its answer is taken: it never waits for the end of
+// a press the program is in the middle of.
+TEST(CommandLine, AStatusNeverWaitsForAPressToEnd) {
+    Pressing::go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(remote::Published),
+                                        remote::INSTANCE_NAME);
+    auto* published =
+        static_cast<remote::Published*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(remote::Published)));
+    std::thread program([&] {
+        WNDCLASSW cls = {};
+        cls.lpfnWndProc = &Pressing::Proc;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = remote::WINDOW_CLASS;
+        RegisterClassW(&cls);
+        HWND window = CreateWindowW(remote::WINDOW_CLASS, L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        *published = {static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)), static_cast<LONG>(GetCurrentProcessId())};
+        while (WaitForSingleObject(Pressing::go, 0) == WAIT_TIMEOUT) PumpMessages(), Sleep(1);
+        DestroyWindow(window);
+    });
+    ASSERT_TRUE(WaitFor([&] { return published->window != 0; }));
+    Command status(BinDir(), L"status");
+    EXPECT_EQ(status.Finish(10000), 0u) << "the program's finish waited for";
+    EXPECT_EQ(status.out, "present\n");
+    EXPECT_EQ(Pressing::answered, 1) << "asked through the program";
+    SetEvent(Pressing::go);
+    program.join();
+    UnmapViewOfFile(published);
+    CloseHandle(mapping);
+    CloseHandle(Pressing::go);
+}
+
 // The program took the switch, then ended in the middle of its press: the
 // command cannot say it switched.
 TEST(CommandLine, ASwitchTakenByAProgramThatEndsMidwayIsUnconfirmed) {
@@ -372,6 +441,43 @@ TEST(CommandLine, OnlyTheUsersOwnProgramsAtMediumOrAboveMayAsk) {
                 {false, SECURITY_MANDATORY_HIGH_RID, false}};
     for (const auto& row : rows) EXPECT_EQ(remote::MayAsk(row.sameUser, row.integrity), row.may) << row.integrity;
     EXPECT_TRUE(remote::MayAsk(GetCurrentProcessId())) << "this test, as its user";
+}
+
+// Whose publication a command or a second start believes: the user's own
+// program at the finder's level or above.
+TEST(CommandLine, OnlyTheUsersOwnProgramAtTheFindersLevelOrAboveIsBelieved) {
+    const struct {
+        bool sameUser;
+        DWORD theirs, mine;
+        bool believed;
+    } rows[] = {{true, SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_MEDIUM_RID, true},
+                {true, SECURITY_MANDATORY_HIGH_RID, SECURITY_MANDATORY_MEDIUM_RID, true},
+                {true, SECURITY_MANDATORY_LOW_RID, SECURITY_MANDATORY_MEDIUM_RID, false},
+                {true, SECURITY_MANDATORY_MEDIUM_RID, SECURITY_MANDATORY_HIGH_RID, false},
+                {false, SECURITY_MANDATORY_SYSTEM_RID, SECURITY_MANDATORY_MEDIUM_RID, false},
+                {true, 0, 0, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(remote::Trusts(row.sameUser, row.theirs, row.mine), row.believed) << row.theirs << " " << row.mine;
+    EXPECT_TRUE(remote::Trusts(GetCurrentProcessId())) << "this test, as itself";
+
+    // Published first by a process that is no program of ours: the program
+    // starts all the same, and does its work.
+    StandIn box;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(remote::Published),
+                                        remote::INSTANCE_NAME);
+    ASSERT_TRUE(mapping && GetLastError() != ERROR_ALREADY_EXISTS);
+    auto* published =
+        static_cast<remote::Published*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(remote::Published)));
+    HWND impostor = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    *published = {static_cast<LONG>(reinterpret_cast<LONG_PTR>(impostor)), static_cast<LONG>(GetCurrentProcessId())};
+    {
+        Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+        ASSERT_TRUE(program.Window()) << "the program ended at the sight of another's publication";
+        EXPECT_TRUE(WaitFor([&] { return WindowText(program.Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    }
+    DestroyWindow(impostor);
+    UnmapViewOfFile(published);
+    CloseHandle(mapping);
 }
 
 // The places of the search, what is in each, the one used and the box.

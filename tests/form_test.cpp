@@ -1,6 +1,7 @@
 // The window in this process on the stand-in box: its start, its layout, the
 // poll and the switch command.
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -422,6 +423,78 @@ TEST_F(FormTest, ThePollAndThePressWaitOutAnotherProgramsSequence) {
     EXPECT_TRUE(calls.size() == 1 && calls[0].op == standin::OP_GET_OUT_DATA_PORT) << "a tick only probes";
     CloseHandle(held);
     CloseHandle(pressing);
+}
+
+// A press another program keeps from the box says so until a probe shows the
+// box again; the presses that came meanwhile are one try, not one wait each.
+TEST_F(FormTest, APressKeptFromTheBoxSaysSoAndThePressesThatCameMeanwhileAreOneTry) {
+    box->switchOnCommand = 0;
+    form->Timer1_Timer();
+    PressWait wait(300);
+    HeldBox other;
+    const LONG mark = box.Mark();
+    for (int press = 0; press < 3; ++press)
+        PostMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(Form1::ID_COMMAND1, BN_CLICKED), LPARAM(form->Command1));
+    EXPECT_EQ(form->Command1_Click(), Form1::Press::NotMade);
+    EXPECT_EQ(StatusText(), Text(TextId::PressNotMade));
+    form->Timer1_Timer();
+    EXPECT_EQ(StatusText(), Text(TextId::PressNotMade)) << "a tick that skips leaves it said";
+    other.LetGo();
+    ASSERT_TRUE(support::WaitFor([&] { return box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT) >= 3; }));
+    form->Timer1_Timer();
+    support::PumpMessages();
+    EXPECT_EQ(box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT), 3) << "three presses waiting, one sequence";
+    EXPECT_EQ(StatusText(), texts::PRESENT);
+}
+
+// A window each of whose messages posts the next one.
+struct Stream {
+    static inline std::atomic<bool> on = false;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        if (m == WM_APP && on) PostMessageW(h, WM_APP, 0, 0);
+        return DefWindowProcW(h, m, w, l);
+    }
+};
+
+// The press's wait handles keys as the program's loop does (Esc closes the
+// settings window), and ends at its deadline while messages keep coming.
+TEST_F(FormTest, APressWaitingForTheBoxTakesKeysAndEndsOnTime) {
+    box->switchOnCommand = 0;
+    form->Timer1_Timer();
+    form->mnuTraySettings_Click();
+    HWND settings = form->SettingsDialogHandle();
+    ASSERT_TRUE(settings);
+    HeldBox other;
+    std::atomic<bool> closed = false;
+    std::thread keys([&] {
+        PostMessageW(settings, WM_KEYDOWN, VK_ESCAPE, 0);
+        closed = support::WaitFor([&] { return !IsWindow(settings); }, 3000);
+        other.LetGo();
+    });
+    EXPECT_EQ(form->Command1_Click(), Form1::Press::Sent);
+    keys.join();
+    EXPECT_TRUE(closed) << "Esc in the settings window while the press waits";
+
+    Stream::on = true;
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = &Stream::Proc;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = L"VarnosklenTestStream";
+    RegisterClassW(&cls);
+    HWND stream = CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    PressWait wait(300);
+    HeldBox still;
+    std::atomic<bool> returned = false, ended = false;
+    std::thread watch([&] {
+        ended = support::WaitFor([&] { return bool(returned); }, 4000);
+        Stream::on = false;  // lets a wait that missed its deadline end the test
+    });
+    PostMessageW(stream, WM_APP, 0, 0);
+    EXPECT_EQ(form->Command1_Click(), Form1::Press::NotMade);
+    returned = true;
+    watch.join();
+    EXPECT_TRUE(ended) << "the wait outlived its deadline under a stream of messages";
+    DestroyWindow(stream);
 }
 
 // A press: the probe and three passes, whatever the box and its faults do,

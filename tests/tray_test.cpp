@@ -484,4 +484,24 @@ TEST_F(TrayTest, ASettledChangeWhileHiddenGivesOneNotificationWhoseClickOpensThe
     }
 }
 
+// A press another program kept from the box is told from the icon at once,
+// and, nothing having been sent, so is the box's next change.
+TEST_F(TrayTest, APressKeptFromTheBoxIsToldAndSoIsTheNextChange) {
+    ASSERT_TRUE(support::WaitFor([&] { return StatusText() == Text(TextId::Present) && form->NoticesSettled(); },
+                                 Notifier::SETTLE_MS + 10000));
+    SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ShellCalls shell;
+    {
+        PressWait wait(200);
+        HeldBox other;
+        EXPECT_EQ(form->Command1_Click(), Form1::Press::NotMade);
+        ASSERT_EQ(shell.notifications.size(), 1u);
+        EXPECT_STREQ(shell.notifications[0].szInfo, Text(TextId::NoticePressNotMade));
+        EXPECT_EQ(shell.notifications[0].dwInfoFlags, DWORD(NIIF_WARNING | NIIF_RESPECT_QUIET_TIME));
+    }
+    box->onBus = 0;  // switched from the other PC
+    ASSERT_TRUE(support::WaitFor([&] { return shell.notifications.size() == 2; }, Notifier::SETTLE_MS + 10000));
+    EXPECT_STREQ(shell.notifications[1].szInfo, Text(TextId::NoticeLeftBus));
+}
+
 }  // namespace

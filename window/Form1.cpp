@@ -14,6 +14,7 @@
 #include "window/Contrast.h"
 #include "window/CreditsLink.h"
 #include "window/Layout.h"
+#include "window/MessageLoop.h"
 #include "window/StartOptions.h"
 #include "window/Texts.h"
 
@@ -25,8 +26,9 @@ constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr UINT WM_DEVICE_WORK_WAITING = WM_APP + 1;
 
 // The texts the status box must be able to show whole, in the language in use.
-constexpr TextId LONGEST_STATUS_TEXTS[] = {TextId::Absent, TextId::LibraryMissing, TextId::LibraryIncomplete,
-                                           TextId::LibraryOtherArchitecture, TextId::Searching};
+constexpr TextId LONGEST_STATUS_TEXTS[] = {
+    TextId::Absent,    TextId::LibraryMissing, TextId::LibraryIncomplete, TextId::LibraryOtherArchitecture,
+    TextId::Searching, TextId::PressNotMade};
 constexpr int LONGEST_STATUS_COUNT = sizeof LONGEST_STATUS_TEXTS / sizeof LONGEST_STATUS_TEXTS[0];
 
 // The controls' own texts; the status box's follow the box.
@@ -448,80 +450,66 @@ void Form1::Timer1_Timer() {
     if (!deviceBusy_ && hwnd_) NoteDeviceState();
 }
 
-// Told from the icon only while the window is out of sight, and only when
-// the user wants it.
 void Form1::NoteDeviceState() {
     const std::optional<Notice> notice = notifier_.Observe(lastProbe_.state, GetTickCount64());
-    if (!notice || !notificationsOn_ || (IsWindowVisible(hwnd_) && !IsIconic(hwnd_))) return;
+    if (notice) TellWhileHidden(notice->text, notice->warning);
+}
+
+// Told from the icon only while the window is out of sight, and only when
+// the user wants it.
+void Form1::TellWhileHidden(const wchar_t* text, bool warning) {
+    if (!notificationsOn_ || (IsWindowVisible(hwnd_) && !IsIconic(hwnd_))) return;
     APIStuff::ShowTrayNotification(
-        Text(TextId::NoticeTitle), notice->text,
-        notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
+        Text(TextId::NoticeTitle), text,
+        warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
 }
-
-namespace {
-
-// Windows ghosts a window that reads no messages for five seconds, and the
-// taskbar's and the system's broadcasts queue behind it: a press waiting for
-// another program's sequence goes on reading them.
-DWORD WINAPI WaitReadingMessages(HANDLE object, DWORD wait_ms) {
-    const ULONGLONG deadline = GetTickCount64() + wait_ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-        const DWORD waited = MsgWaitForMultipleObjectsEx(1, &object, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (waited != WAIT_OBJECT_0 + 1) return waited;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            // The end of the program: its loop sees the message again.
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return WAIT_TIMEOUT;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
-}  // namespace
 
 // The library may run this thread's messages while it works (the tray menu's
 // loop already runs ticks), and a tick or press must not run inside the work
 // in progress: its probe would overwrite PortByte between the passes. It
-// waits, and is taken once the work in progress is done: presses in order,
-// the tick once.
+// waits, and is taken once the work in progress is done: the presses that
+// came meanwhile as one (each another wait of up to five seconds would
+// switch the box back and forth), the tick once.
 //
 // Another process's sequence on the box (the command line's) is never
 // interleaved with ours: a tick skips its turn while the box is taken, a
-// press waits for it.
-void Form1::RunDeviceWork(DeviceWork work) {
+// press waits for it, and says so when it could not be made.
+Form1::Press Form1::RunDeviceWork(DeviceWork work) {
+    const bool press = work == DeviceWork::Press;
     if (deviceBusy_) {
-        if (work == DeviceWork::Press)
-            ++pressesWaiting_;
-        else
-            tickWaiting_ = true;
-        return;
+        (press ? pressWaiting_ : tickWaiting_) = true;
+        return Press::Queued;
     }
     deviceBusy_ = true;
-    const bool press = work == DeviceWork::Press;
-    if (device::BoxLock lock(press ? device::PRESS_WAIT_MS : 0, press ? WaitReadingMessages : WaitForSingleObject);
-        lock) {
+    Press done = Press::NotMade;
+    messageloop::LockWait readingMessages(*this);
+    if (device::BoxLock lock(press ? device::PressWaitMs : 0, press ? &readingMessages : nullptr); lock) {
         if (press)
-            SendSwitchCommand();
+            done = SendSwitchCommand();
         else
             CheckDevice();
+    } else if (press) {
+        PressNotMade();
     }
     deviceBusy_ = false;
     PostWaitingWork();
+    return done;
+}
+
+// Another program held the box all the while: said until a probe shows it again.
+void Form1::PressNotMade() {
+    if (!hwnd_) return;
+    ShowStatus(NotMadeView(shownBadge_));
+    TellWhileHidden(Text(TextId::NoticePressNotMade), true);
 }
 
 void Form1::PostWaitingWork() {
-    if ((pressesWaiting_ > 0 || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
+    if ((pressWaiting_ || tickWaiting_) && hwnd_) PostMessageW(hwnd_, WM_DEVICE_WORK_WAITING, 0, 0);
 }
 
 LRESULT Form1::OnDeviceWorkWaiting() {
-    if (pressesWaiting_ > 0) {
-        --pressesWaiting_;
+    if (pressWaiting_) {
+        pressWaiting_ = false;
         RunDeviceWork(DeviceWork::Press);
     } else if (tickWaiting_) {
         tickWaiting_ = false;
@@ -543,24 +531,25 @@ device::ProbeResult Form1::ProbeDevice() {
 // then says what is wrong and the button stays off until it can be.
 void Form1::CheckDevice() { ShowStatus(PollView(ProbeDevice().state)); }
 
-// The button, its tray item, the hotkey or the command line on this PC: the
-// change that follows is the user's own, and no news to them.
-void Form1::Command1_Click() {
-    notifier_.OwnSwitch(GetTickCount64());
-    RunDeviceWork(DeviceWork::Press);
-}
+// The button, its tray item, the hotkey or the command line on this PC.
+Form1::Press Form1::Command1_Click() { return RunDeviceWork(DeviceWork::Press); }
 
-// The probe, its short text, then the three passes.
-void Form1::SendSwitchCommand() {
+// The probe, its short text, then the three passes. The change that follows
+// them is the user's own, and no news to them; a press not sent changes
+// nothing, and the next change is told.
+Form1::Press Form1::SendSwitchCommand() {
     const device::DeviceState state = ProbeDevice().state;
     ShowStatus(PressView(state));
     // Without all four operations the passes would write bytes never read
-    // from the device: send nothing.
-    if (device::IsLibraryProblem(state)) return;
+    // from the device: send nothing. The status box says why, and so does
+    // the notification of the settled change.
+    if (device::IsLibraryProblem(state)) return Press::NotMade;
     UpdateWindow(Text1);  // shown while the library works, however long it takes
     // Whatever the probe said, the passes go out.
     device::SendSwitchPasses(PortByte);
     passesSentAt_ = GetTickCount64();
+    notifier_.OwnSwitch(passesSentAt_);
+    return Press::Sent;
 }
 
 void Form1::Label2_Click() {

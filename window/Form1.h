@@ -93,10 +93,16 @@ public:
     static constexpr UINT_PTR TIMER1_ID = 1;
     static constexpr UINT TIMER1_INTERVAL_MS = 100;
 
+    // What became of a press: its sequence sent; waiting behind work in
+    // progress (taken once it is done); or not made (another program held
+    // the box past PressWaitMs, or the library cannot be used), said in the
+    // status box and, while the window is hidden, from the icon.
+    enum class Press { Sent, Queued, NotMade };
+
     // The handlers, callable as the events would call them.
     void Form_Load();
     void Timer1_Timer();
-    void Command1_Click();
+    Press Command1_Click();
     void Label2_Click();
     void mnuTrayRestore_Click();
     void mnuTrayClose_Click();
@@ -114,17 +120,19 @@ private:
     SIZE ApplyDpi();
 
     enum class DeviceWork { Tick, Press };
-    void RunDeviceWork(DeviceWork work);
+    Press RunDeviceWork(DeviceWork work);
+    void PressNotMade();
     void PostWaitingWork();
     LRESULT OnDeviceWorkWaiting();
     device::ProbeResult ProbeDevice();
     void CheckDevice();
-    void SendSwitchCommand();
+    Press SendSwitchCommand();
     void ShowStatus(const StatusView& view);
     void SwitchIfEnabled();
     bool StartsWithWindows();
     // What the window does with the box's settled changes while it is hidden.
     void NoteDeviceState();
+    void TellWhileHidden(const wchar_t* text, bool warning);
     void WatchChosenPrinter();
     void PressForPrinting();
 
@@ -153,7 +161,7 @@ private:
     int dpi_ = 96;
     bool deviceBusy_ = false;  // a tick or press is calling the library
     bool tickWaiting_ = false;
-    int pressesWaiting_ = 0;
+    bool pressWaiting_ = false;
     device::ProbeResult lastProbe_ = {device::DeviceState::Absent, 0};
     ULONGLONG passesSentAt_ = 0;  // when the last switch passes went out; 0 for never
     bool probed_ = false;         // the status box still says it is searching

@@ -45,6 +45,10 @@ StatusView PressView(DeviceState state) {
     }
 }
 
+StatusView NotMadeView(TrayBadge badge) {
+    return {Text(TextId::PressNotMade), colours::ABSENT, ButtonChange::Keep, badge};
+}
+
 void StatusBox::Attach(HWND box) {
     box_ = box;
     SetWindowSubclass(box, StatusBoxKeys, 0, 0);

@@ -23,6 +23,8 @@ StatusView PollView(device::DeviceState state);
 // A press's short texts; the button is left as it is. A library that cannot
 // be used reads as it does for the poll.
 StatusView PressView(device::DeviceState state);
+// A press another program kept from the box: the button and the badge stay.
+StatusView NotMadeView(TrayBadge badge);
 
 class StatusBox {
 public:

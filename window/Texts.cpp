@@ -56,6 +56,8 @@ const wchar_t* const GREEK[] = {
     texts::PRINT_SWITCH_UNAVAILABLE,
     texts::NOTICE_PRINT_SWITCHED,
     texts::NOTICE_PRINT_WAITS,
+    texts::PRESS_NOT_MADE,
+    texts::NOTICE_PRESS_NOT_MADE,
 };
 
 const wchar_t* const ENGLISH[] = {
@@ -104,6 +106,8 @@ const wchar_t* const ENGLISH[] = {
     en::PRINT_SWITCH_UNAVAILABLE,
     en::NOTICE_PRINT_SWITCHED,
     en::NOTICE_PRINT_WAITS,
+    en::PRESS_NOT_MADE,
+    en::NOTICE_PRESS_NOT_MADE,
 };
 static_assert(sizeof GREEK / sizeof GREEK[0] == COUNT && sizeof ENGLISH / sizeof ENGLISH[0] == COUNT,
               "a text for every id in every language");

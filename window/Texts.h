@@ -55,6 +55,8 @@ enum class TextId {
     PrintSwitchUnavailable,
     NoticePrintSwitched,
     NoticePrintWaits,
+    PressNotMade,
+    NoticePressNotMade,
     Count
 };
 
@@ -167,6 +169,14 @@ inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
 inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
     L"Η εκτύπωσή σας περιμένει: το κοινό περιφερειακό USB δεν μπόρεσε να συνδεθεί αυτόματα σε αυτόν τον "
     L"υπολογιστή. Πατήστε «Σύνδεση με το κοινό περιφεριακό USB».";
+
+// A press that another program kept from the box: in the status box until
+// a probe shows the box again, and from the icon while the window is hidden.
+inline constexpr wchar_t PRESS_NOT_MADE[] =
+    L" Η συσκευή < Varnosklen > ήταν απασχολημένη από άλλο πρόγραμμα: η σύνδεση δεν έγινε ";
+inline constexpr wchar_t NOTICE_PRESS_NOT_MADE[] =
+    L"Η σύνδεση με το κοινό περιφερειακό USB δεν έγινε: άλλο πρόγραμμα χειριζόταν τη συσκευή <Varnosklen> και δεν "
+    L"την άφησε εγκαίρως. Δοκιμάστε ξανά σε λίγο.";
 
 }  // namespace texts
 

@@ -79,4 +79,10 @@ inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
     L"Your print job is waiting: the shared USB peripheral could not be connected to this computer automatically. "
     L"Press \"Connect to the shared USB peripheral\".";
 
+inline constexpr wchar_t PRESS_NOT_MADE[] =
+    L" The Varnosklen switch was busy with another program: the connection was not made ";
+inline constexpr wchar_t NOTICE_PRESS_NOT_MADE[] =
+    L"The shared USB device was not connected: another program was using the Varnosklen switch and did not let it "
+    L"go in time. Try again shortly.";
+
 }  // namespace texts::english

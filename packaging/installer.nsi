@@ -684,11 +684,15 @@ FunctionEnd
 ; uninstaller, run as the user, could not end.
 Function IsElevated
   StrCpy $0 0
+!ifdef X64
+  ReadRegDWORD $1 HKLM "${UAC_KEY}" "EnableLUA"
+!else
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
   ReadRegDWORD $1 HKLM "${UAC_KEY}" "EnableLUA"
   SetRegView lastused
+!endif
   ${IfThen} $1 <> 1 ${|} Return ${|}
   System::Call 'kernel32::GetCurrentProcess() p .r1'
   System::Call 'advapi32::OpenProcessToken(p r1, i 0x8, *p .r2) i .r3' ; TOKEN_QUERY
@@ -811,8 +815,11 @@ Function .onInit
       ${If} $4 == " /D="
         IntOp $3 $3 + 4
         StrCpy $4 $1 "" $3
+        ; spelled as NSIS keeps folders: full, with no trailing blank or "\"
+        System::Call 'kernel32::GetFullPathNameW(w r4, i ${NSIS_MAX_STRLEN}, w .r5, p 0) i .r6'
+        ${IfThen} $6 <> 0 ${|} StrCpy $4 $5 ${|}
         StrCpy $5 $4 "" -1
-        ${IfThen} $5 == "" ${|} StrCpy $4 $4 -1 ${|}
+        ${IfThen} $5 == "\" ${|} StrCpy $4 $4 -1 ${|}
         ${If} $4 != $INSTDIR
           SetErrorLevel ${EXIT_FOLDER}
           Quit

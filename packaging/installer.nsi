@@ -804,30 +804,33 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   ; /D= or the installed folder, or an error: never another folder. NSIS
-  ; puts its default in place of a /D= folder it finds unusable, and cuts
-  ; /D= off its own copy of the command line: the one Windows keeps tells.
+  ; puts its default in place of a folder it finds unusable, and cuts /D=
+  ; off its own copy of the command line: the one Windows keeps tells.
   ${If} ${Silent}
+    StrCpy $4 $OldDir
     System::Call 'kernel32::GetCommandLineW() w .r1'
     StrLen $2 $1
     StrCpy $3 0
     ${DoWhile} $3 < $2
-      StrCpy $4 $1 4 $3
-      ${If} $4 == " /D="
+      StrCpy $5 $1 4 $3
+      ${If} $5 == " /D="
         IntOp $3 $3 + 4
         StrCpy $4 $1 "" $3
-        ; spelled as NSIS keeps folders: full, with no trailing blank or "\"
-        System::Call 'kernel32::GetFullPathNameW(w r4, i ${NSIS_MAX_STRLEN}, w .r5, p 0) i .r6'
-        ${IfThen} $6 <> 0 ${|} StrCpy $4 $5 ${|}
-        StrCpy $5 $4 "" -1
-        ${IfThen} $5 == "\" ${|} StrCpy $4 $4 -1 ${|}
-        ${If} $4 != $INSTDIR
-          SetErrorLevel ${EXIT_FOLDER}
-          Quit
-        ${EndIf}
         ${ExitDo}
       ${EndIf}
       IntOp $3 $3 + 1
     ${Loop}
+    ${If} $4 != ""
+      ; spelled as NSIS keeps folders: full, with no trailing blank or "\"
+      System::Call 'kernel32::GetFullPathNameW(w r4, i ${NSIS_MAX_STRLEN}, w .r5, p 0) i .r6'
+      ${IfThen} $6 <> 0 ${|} StrCpy $4 $5 ${|}
+      StrCpy $5 $4 "" -1
+      ${IfThen} $5 == "\" ${|} StrCpy $4 $4 -1 ${|}
+      ${If} $4 != $INSTDIR
+        SetErrorLevel ${EXIT_FOLDER}
+        Quit
+      ${EndIf}
+    ${EndIf}
     Call CheckFolder
     ${If} $0 != ""
       SetErrorLevel ${EXIT_FOLDER}

@@ -243,7 +243,7 @@ FAULTS = [
      '    DeleteRegValue HKCU "${APPROVED_KEY}" "${VALUE}"\n  ${Else}', "  ${Else}",
      "installer_test", "Setup.StartWithWindowsHonours*"),
     # Issue 33: setup claims nothing it did not do and leaves nothing half done.
-    ("a /D= folder NSIS refused replaced by its default", NSI, "        ${If} $4 != $INSTDIR\n", "        ${If} 1 = 0\n",
+    ("a /D= or installed folder NSIS refused replaced by its default", NSI, "      ${If} $4 != $INSTDIR\n", "      ${If} 1 = 0\n",
      "installer_test", "Setup.AFolderThatCannot*"),
     ("a folder that cannot be made or written not checked", NSI,
      '    Call CheckFolder\n    ${If} $0 != ""\n      SetErrorLevel', '    ${If} 1 = 0\n      SetErrorLevel',

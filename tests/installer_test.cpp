@@ -59,22 +59,27 @@ HWND RunningFrom(const std::wstring& exe) {
     });
 }
 
-// Whether a process runs from this file, window or not: setup's own
-// processes have all started by the time it has ended.
-bool ProcessRunsFrom(const std::wstring& exe) {
+// The processes whose file's path begins with this, window or not: setup's
+// own have all started by the time it has ended. Ended, when told, so that a
+// failed case leaves none of this test's holding its output.
+bool ProcessesFrom(const std::wstring& path, bool end = false) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = {sizeof entry};
     bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
         wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
-        found = process && QueryFullProcessImageNameW(process, 0, image, &size) && !_wcsicmp(image, exe.c_str());
+        if (process && QueryFullProcessImageNameW(process, 0, image, &size) && !_wcsnicmp(image, path.c_str(), path.size())) {
+            found = true;
+            if (end) TerminateProcess(process, 1);
+        }
         if (process) CloseHandle(process);
     }
     CloseHandle(snapshot);
     return found;
 }
+bool ProcessRunsFrom(const std::wstring& exe) { return ProcessesFrom(exe + L'\0'); }
 
 // Windows' UAC switch, which Wine lacks: on, an elevated token is not the
 // session's ordinary one.
@@ -106,6 +111,9 @@ protected:
         Forget();
     }
     void TearDown() override {
+        wchar_t base[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, base);
+        ProcessesFrom(std::wstring(base) + L"varnosklen-" + std::to_wstring(GetCurrentProcessId()) + L"-", true);
         Forget();
         CoUninitialize();
     }
@@ -450,6 +458,12 @@ TEST_F(Setup, AFolderThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
         }
         dir = good;
         if (installed) {
+            SCOPED_TRACE("the installed folder on a drive that is gone, with no /D=");
+            SetRegValue(ENTRY_KEY, L"InstallLocation", L"K:\\Varnosklen");
+            EXPECT_EQ(Upgrade(), FOLDER_UNUSABLE);
+            EXPECT_FALSE(IsFile(fallback));
+            EXPECT_TRUE(IsFile(File(L"Uninstall.exe")));
+            SetRegValue(ENTRY_KEY, L"InstallLocation", good);
             EXPECT_EQ(Uninstall(), 0u);
         }
     }

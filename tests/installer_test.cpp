@@ -70,7 +70,8 @@ bool ProcessesFrom(const std::wstring& path, bool end = false) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
         wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
-        if (process && QueryFullProcessImageNameW(process, 0, image, &size) && !_wcsnicmp(image, path.c_str(), path.size())) {
+        if (process && QueryFullProcessImageNameW(process, 0, image, &size) &&
+            !_wcsnicmp(image, path.c_str(), path.size())) {
             found = true;
             if (end) TerminateProcess(process, 1);
         }
@@ -260,7 +261,8 @@ TEST_F(Setup, AnUpgradeEndsTheRunningProgramReplacesItAndStartsItAgainKeepingWha
     // Wine gives every process an elevated token; with UAC on, that setup is
     // elevated and must not start the program with its token.
     for (const auto& [inTheTray, uac] : {std::pair{false, false}, {true, false}, {true, true}}) {
-        SCOPED_TRACE(testing::Message() << (inTheTray ? "in the tray" : "shown") << (uac ? ", elevated with UAC on" : ""));
+        SCOPED_TRACE(testing::Message() << (inTheTray ? "in the tray" : "shown")
+                                        << (uac ? ", elevated with UAC on" : ""));
         ASSERT_EQ(Install(L"/STARTWITHWINDOWS /LIBRARY=\"" + library + L"\""), 0u);
         SetRegValue(settings::SETTINGS_KEY, settings::HOTKEY_VALUE, L"Ctrl+Shift+F9");
         WriteBytes(File(L"varnosklen-cli.exe"), "an older command line");
@@ -357,7 +359,8 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
         EXPECT_EQ(program ? program->WaitForExit() : 0u, 0u) << "ended through its window";
         EXPECT_TRUE(WaitFor([&] { return !IsFile(File(L"Uninstall.exe")) && IsFile(dir) == (mine != nullptr); }))
             << "its own file and the folder, once it has ended";
-        EXPECT_TRUE(WaitFor([&] { return NsisTemporaries() == temporaries; })) << "nothing left in the temporary folder";
+        EXPECT_TRUE(WaitFor([&] { return NsisTemporaries() == temporaries; }))
+            << "nothing left in the temporary folder";
         for (const wchar_t* name : {L"Varnosklen.exe", L"varnosklen-cli.exe", L"AVR309.dll", L"Uninstall.exe",
                                     L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"})
             EXPECT_EQ(IsFile(File(name)), mine && !wcscmp(mine, name)) << name;
@@ -383,11 +386,11 @@ TEST_F(Setup, TheUninstallerRemovesWhatIsThisCopysAndNothingElse) {
 TEST_F(Setup, AFileThatCannotBeWrittenLeavesNothingHalfDone) {
     enum Kind { First, Upgrade, Move };
     const std::pair<Kind, const wchar_t*> cases[] = {
-        {First, L"Uninstall.exe"}, {First, L"varnosklen-cli.exe"}, {First, L"AVR309.dll"},
+        {First, L"Uninstall.exe"},        {First, L"varnosklen-cli.exe"}, {First, L"AVR309.dll"},
         {Upgrade, L"varnosklen-cli.exe"}, {Move, L"varnosklen-cli.exe"},
     };
-    const wchar_t* ours[] = {L"Varnosklen.exe", L"varnosklen-cli.exe", L"Uninstall.exe", L"AVR309.dll",
-                             L"DIAVASE-README.txt", L"LICENSE.txt", L"NOTICES.txt"};
+    const wchar_t* ours[] = {L"Varnosklen.exe",     L"varnosklen-cli.exe", L"Uninstall.exe", L"AVR309.dll",
+                             L"DIAVASE-README.txt", L"LICENSE.txt",        L"NOTICES.txt"};
     for (const auto& [kind, name] : cases) {
         SCOPED_TRACE(testing::Message() << kind << " with " << name << " held");
         TempDir other;
@@ -521,10 +524,13 @@ TEST_F(Setup, SetupAndTheUninstallerStopWhereTheyWouldWorkAgainstSomethingElse) 
     EXPECT_EQ(Upgrade(), 0u) << "an earlier version's two parts";
 
     const std::wstring uninstaller = File(L"Uninstall.exe");
-    for (const std::optional<std::wstring>& entry : {std::optional<std::wstring>(L"C:\\Elsewhere"), std::optional<std::wstring>()}) {
+    for (const std::optional<std::wstring>& entry :
+         {std::optional<std::wstring>(L"C:\\Elsewhere"), std::optional<std::wstring>()}) {
         SCOPED_TRACE(entry ? "another folder's entry" : "no entry");
-        if (entry) SetRegValue(ENTRY_KEY, L"InstallLocation", *entry);
-        else RegDeleteKeyW(HKEY_CURRENT_USER, ENTRY_KEY);
+        if (entry)
+            SetRegValue(ENTRY_KEY, L"InstallLocation", *entry);
+        else
+            RegDeleteKeyW(HKEY_CURRENT_USER, ENTRY_KEY);
         EXPECT_EQ(Program(uninstaller, BinDir(), {}, false, L"/S _?=" + dir).WaitForExit(60000), WRONG_ACCOUNT);
         EXPECT_TRUE(IsFile(Exe()));
         EXPECT_TRUE(IsFile(Shortcut()));

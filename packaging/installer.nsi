@@ -29,9 +29,12 @@
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include WordFunc.nsh
+!include x64.nsh
 
 !getdllversion "${BIN_DIR}/Varnosklen.exe" VERSION_
-!define VERSION "${VERSION_1}.${VERSION_2}"
+; Major, minor and patch: a patch release is told apart in Apps & features.
+!define VERSION "${VERSION_1}.${VERSION_2}.${VERSION_3}"
 !define PUBLISHER "The Varnosklen developers"
 
 !define PROGRAM "Varnosklen.exe"
@@ -47,10 +50,22 @@
 !define VALUE "Varnosklen"
 !define SHORTCUT "$SMPROGRAMS\Varnosklen.lnk"
 ; Exit codes besides NSIS's 0 (done) and 1 (cancelled): 2 when the work could
-; not be done, as NSIS gives for any abort, and 3 for a library refused.
+; not be done, as NSIS gives for any abort, and 3 for a library refused; the
+; others each for one reason to stop before anything is written, and 8 for an
+; uninstall that left files behind. docs/setup.md names them all.
 !define EXIT_FAILED 2
 !define EXIT_LIBRARY_REFUSED 3
-!define EXIT_ELEVATED 4
+!define EXIT_ELEVATED 4 ; the account: SYSTEM, another than the session's, or not the entry's
+!define EXIT_FOLDER 5
+!define EXIT_ANOTHER_SETUP 6
+!define EXIT_NEWER_INSTALLED 7
+!define EXIT_FILES_LEFT 8
+; Held by a setup or uninstaller while it runs, so that two never work at once.
+!define SETUP_MUTEX "Local\Varnosklen.Setup"
+!define ERROR_ALREADY_EXISTS 183
+!define UAC_KEY "Software\Microsoft\Windows\CurrentVersion\Policies\System"
+; Where the quiet uninstall's clean-up copy learns the folder to remove.
+!define CLEANUP_ENV "VARNOSKLEN_CLEANUP"
 !ifdef X64
   !define OPTIONAL_MAGIC 0x20B
 !else
@@ -58,9 +73,13 @@
 !endif
 ; In the entry: 1 while the library beside the program is the one setup
 ; copied there, which alone the uninstaller may remove; beside it, that
-; file's size and last write time, which tell it from a file put in its place.
+; file's SHA-256 and the identity of the folder it was copied to, which tell
+; it from a file put in its place or the user's copy of the same library in
+; another folder. An earlier build's stamp (size and time, LibraryStamp) is
+; no longer trusted: its file counts as the user's.
 !define LIBRARY_COPIED "LibraryCopied"
-!define LIBRARY_STAMP "LibraryStamp"
+!define LIBRARY_STAMP "LibraryContent"
+!define OLD_LIBRARY_STAMP "LibraryStamp"
 !define DRIVE_REMOTE 4
 ; How long a running program gets to end: long enough for a slow library call.
 !define END_WAIT_MS 15000
@@ -94,12 +113,17 @@ Var OldDir         ; the installed copy's folder, which an install elsewhere rep
 Var CarryStart     ; 1 when the copy moved here was started with Windows
 Var OldCopied      ; 1 when setup had copied the library into $OldDir
 Var Aside          ; the name the folder's own library is kept under, or ""
+Var Fresh          ; 1 when $INSTDIR holds no installation: a failure takes back all setup wrote
+Var Made           ; the folder that existed above $INSTDIR, up to which a failure removes folders
+Var Step           ; how many of setup's files are in place, in the order written
+Var SetAside       ; 1 once the folder's own library is renamed to $Aside
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
 !insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom LibraryPage LibraryPageLeave
 !insertmacro MUI_PAGE_INSTFILES
@@ -161,6 +185,25 @@ LangString LIB_OTHER_BITS ${E} "$0 is a ${OTHER_BITS}-bit library: Varnosklen is
 LangString LIB_OTHER_BITS ${G} "Το $0 είναι βιβλιοθήκη ${OTHER_BITS} bit: το Varnosklen είναι πρόγραμμα ${BITS} bit και μπορεί να χρησιμοποιήσει μόνο το ${LIBRARY} των ${BITS} bit."
 LangString LIB_OTHER_CPU ${E} "$0 is a library for another kind of processor: Varnosklen can use only the ${BITS}-bit ${LIBRARY} for x86 processors."
 LangString LIB_OTHER_CPU ${G} "Το $0 είναι βιβλιοθήκη για άλλο είδος επεξεργαστή: το Varnosklen μπορεί να χρησιμοποιήσει μόνο το ${LIBRARY} των ${BITS} bit για επεξεργαστές x86."
+
+; Setup that stops before writing, and an uninstall that reports what it left.
+LangString FOLDER_UNUSABLE ${E} "Setup cannot make the folder $INSTDIR or write in it. Choose another folder."
+LangString FOLDER_UNUSABLE ${G} "Η εγκατάσταση δεν μπορεί να δημιουργήσει τον φάκελο $INSTDIR ή να γράψει σε αυτόν. Επιλέξτε άλλο φάκελο."
+LangString SYSTEM_ACCOUNT ${E} "Setup is running as the system account (SYSTEM), which is no user to install Varnosklen for. Run it as the user who will use Varnosklen."
+LangString SYSTEM_ACCOUNT ${G} "Η εγκατάσταση εκτελείται ως ο λογαριασμός του συστήματος (SYSTEM), που δεν είναι χρήστης για τον οποίο να εγκατασταθεί το Varnosklen. Εκτελέστε την ως ο χρήστης που θα χρησιμοποιεί το Varnosklen."
+LangString ANOTHER_SETUP ${E} "Another Varnosklen setup or uninstaller is running. Let it finish, then run this one again."
+LangString ANOTHER_SETUP ${G} "Εκτελείται ήδη άλλη εγκατάσταση ή απεγκατάσταση του Varnosklen. Αφήστε την να τελειώσει και μετά εκτελέστε ξανά αυτήν."
+; $0 is the installed version.
+LangString NEWER_INSTALLED ${E} "Varnosklen $0 is installed, which is newer than this setup's ${VERSION}. Install the older version over it?"
+LangString NEWER_INSTALLED ${G} "Είναι εγκατεστημένο το Varnosklen $0, νεότερο από το ${VERSION} αυτής της εγκατάστασης. Να εγκατασταθεί η παλαιότερη έκδοση πάνω του;"
+LangString START_AT_LOGON ${E} "Setup runs with administrator rights, so it does not start Varnosklen itself: Varnosklen will start at the next logon."
+LangString START_AT_LOGON ${G} "Η εγκατάσταση εκτελείται με δικαιώματα διαχειριστή, γι' αυτό δεν ξεκινά η ίδια το Varnosklen: θα ξεκινήσει στην επόμενη σύνδεση."
+LangString START_YOURSELF ${E} "Setup runs with administrator rights, so it does not start Varnosklen itself: start it from the Start menu."
+LangString START_YOURSELF ${G} "Η εγκατάσταση εκτελείται με δικαιώματα διαχειριστή, γι' αυτό δεν ξεκινά η ίδια το Varnosklen: ξεκινήστε το από το μενού Έναρξη."
+LangString UN_NOT_OURS ${E} "The folder $INSTDIR is not the Varnosklen installed for this account, so the uninstaller leaves it as it is."
+LangString UN_NOT_OURS ${G} "Ο φάκελος $INSTDIR δεν είναι το Varnosklen που εγκαταστάθηκε για αυτόν τον λογαριασμό, γι' αυτό η απεγκατάσταση τον αφήνει όπως είναι."
+LangString UN_FILES_LEFT ${E} "Some files in $INSTDIR could not be removed: a program may be using them. Close it, then run the uninstaller again."
+LangString UN_FILES_LEFT ${G} "Ορισμένα αρχεία στο $INSTDIR δεν αφαιρέθηκαν: ίσως τα χρησιμοποιεί κάποιο πρόγραμμα. Κλείστε το και μετά εκτελέστε ξανά την απεγκατάσταση."
 
 ; ---------------------------------------------------------------------------
 ; Shared by setup and the uninstaller
@@ -233,28 +276,133 @@ FunctionEnd
 !insertmacro STARTS_THIS ""
 !insertmacro STARTS_THIS "un."
 
-; Sets $2 to the size and last write time of the library in the folder $0,
-; or "" when there is none.
+; Sets $2 to the identity of the folder $0 (its volume's serial number and
+; its file index), the same whatever the spelling (a short name, a subst
+; drive, a junction), or "" when it cannot be opened.
+!macro FOLDER_ID un
+Function ${un}FolderId
+  StrCpy $2 ""
+  ; FILE_READ_ATTRIBUTES, any sharing, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS (a folder)
+  System::Call 'kernel32::CreateFileW(w r0, i 0x80, i 7, p 0, i 3, i 0x02000000, p 0) p .r3'
+  ${IfThen} $3 P= -1 ${|} Return ${|}
+  System::Alloc 52
+  Pop $4
+  System::Call 'kernel32::GetFileInformationByHandle(p r3, p r4) i .r5'
+  System::Call 'kernel32::CloseHandle(p r3)'
+  ${If} $5 <> 0
+    ; the volume's serial number at 28, the file index at 44 (high) and 48;
+    ; what comes between is read into $6 and written over
+    System::Call '*$4(i .r6, i .r6, i .r6, i .r6, i .r6, i .r6, i .r6, i .r5, i .r6, i .r6, i .r6, i .r6, i .r7)'
+    StrCpy $2 "$5:$6:$7"
+  ${EndIf}
+  System::Free $4
+FunctionEnd
+
+; Sets $2 to 1 when the folders $0 and $1 are the same folder, else 0; by
+; their spelling only when either cannot be opened.
+Function ${un}SameFolder
+  Push $0
+  Push $1
+  Call ${un}FolderId
+  StrCpy $8 $2
+  StrCpy $0 $1
+  Call ${un}FolderId
+  Pop $1
+  Pop $0
+  ${If} $8 != ""
+  ${AndIf} $2 != ""
+    StrCpy $9 $2
+    StrCpy $2 0
+    ${IfThen} $8 == $9 ${|} StrCpy $2 1 ${|}
+    Return
+  ${EndIf}
+  StrCpy $2 0
+  ${IfThen} $0 == $1 ${|} StrCpy $2 1 ${|}
+FunctionEnd
+!macroend
+!insertmacro FOLDER_ID ""
+!insertmacro FOLDER_ID "un."
+
+; Sets $2 to the SHA-256 of the library in the folder $0 (Windows' own
+; hashing, bcrypt) and the folder's identity, or "" when there is none.
 !macro OWNS_LIBRARY un
 Function ${un}LibraryStamp
+  Call ${un}FolderId
+  Push $2
   StrCpy $2 ""
-  ClearErrors
-  GetFileTime "$0\${LIBRARY}" $3 $4
-  ${IfThen} ${Errors} ${|} Return ${|}
-  FileOpen $5 "$0\${LIBRARY}" r
-  ${IfThen} ${Errors} ${|} Return ${|}
-  FileSeek $5 0 END $6
-  FileClose $5
-  StrCpy $2 "$6 $3 $4"
+  System::Call 'kernel32::CreateFileW(w "$0\${LIBRARY}", i 0x80000000, i 1, p 0, i 3, i 0, p 0) p .r3' ; GENERIC_READ
+  ${If} $3 P= -1
+    Pop $3
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetFileSize(p r3, p 0) i .r4'
+  IntOp $4 $4 + 0
+  System::Alloc $4
+  Pop $5
+  System::Call 'kernel32::ReadFile(p r3, p r5, i r4, *i .r6, p 0) i .r7'
+  System::Call 'kernel32::CloseHandle(p r3)'
+  ${If} $7 <> 0
+  ${AndIf} $6 = $4
+  ${AndIf} $5 P<> 0
+    System::Call 'bcrypt::BCryptOpenAlgorithmProvider(*p .r8, w "SHA256", p 0, i 0) i .r7'
+    ${If} $7 = 0
+      System::Alloc 32
+      Pop $9
+      System::Call 'bcrypt::BCryptCreateHash(p r8, *p .r1, p 0, i 0, p 0, i 0, i 0) i .r7'
+      ${If} $7 = 0
+        System::Call 'bcrypt::BCryptHashData(p r1, p r5, i r4, i 0) i .r7'
+        ${If} $7 = 0
+          System::Call 'bcrypt::BCryptFinishHash(p r1, p r9, i 32, i 0) i .r7'
+        ${EndIf}
+        System::Call 'bcrypt::BCryptDestroyHash(p r1)'
+        ${If} $7 = 0
+          ; The 32 bytes as eight little-endian words, each written byte by byte.
+          Push $0
+          Push $5
+          Push $8
+          System::Call '*$9(i .r0, i .r1, i .r3, i .r4, i .r5, i .r6, i .r7, i .r8)'
+          Push $8
+          Push $7
+          Push $6
+          Push $5
+          Push $4
+          Push $3
+          Push $1
+          Push $0
+          StrCpy $6 0
+          ${Do}
+            Pop $3
+            StrCpy $7 0
+            ${Do}
+              IntOp $4 $3 >> $7
+              IntOp $4 $4 & 0xFF
+              IntFmt $4 "%02x" $4
+              StrCpy $2 "$2$4"
+              IntOp $7 $7 + 8
+            ${LoopUntil} $7 = 32
+            IntOp $6 $6 + 1
+          ${LoopUntil} $6 = 8
+          Pop $8
+          Pop $5
+          Pop $0
+        ${EndIf}
+      ${EndIf}
+      System::Free $9
+      System::Call 'bcrypt::BCryptCloseAlgorithmProvider(p r8, i 0)'
+    ${EndIf}
+  ${EndIf}
+  ${IfThen} $5 P<> 0 ${|} System::Free $5 ${|}
+  Pop $3
+  ${IfThen} $2 != "" ${|} StrCpy $2 "$2 $3" ${|}
 FunctionEnd
 
 ; Sets $1 to 1 when the library in the folder $0 is still the one setup
 ; copied there, else to 0: a file put in its place since (the vendor's newer
-; library, say) is the user's.
+; library, say), or the user's copy in another folder, is the user's.
 Function ${un}IsSetupsLibrary
+  Call ${un}LibraryStamp
   ReadRegDWORD $1 HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
   ReadRegStr $7 HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
-  Call ${un}LibraryStamp
   ${If} $1 = 1
   ${AndIf} $2 != ""
   ${AndIf} $2 == $7
@@ -267,8 +415,13 @@ FunctionEnd
 Function ${un}OwnsLibrary
   Call ${un}IsSetupsLibrary
   ${IfThen} $1 = 1 ${|} Return ${|}
+  Call ${un}ForgetLibrary
+FunctionEnd
+
+Function ${un}ForgetLibrary
   DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
   DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
+  DeleteRegValue HKCU "${ENTRY_KEY}" "${OLD_LIBRARY_STAMP}"
 FunctionEnd
 !macroend
 !insertmacro OWNS_LIBRARY ""
@@ -291,8 +444,26 @@ FunctionEnd
 ; ---------------------------------------------------------------------------
 ; Setup
 
+; Stops the install with code 2; .onInstFailed takes back what was written.
+!macro FAIL_IF_ERRORS
+  ${If} ${Errors}
+    SetErrorLevel ${EXIT_FAILED}
+    Abort
+  ${EndIf}
+!macroend
+
 Section "$(SEC_PROGRAM)" SecProgram
   SectionIn RO
+  ; The installed folder by another spelling is no move.
+  ${If} $OldDir != ""
+    StrCpy $0 $OldDir
+    StrCpy $1 $INSTDIR
+    Call SameFolder
+    ${If} $2 = 1
+      ${IfThen} $Library == "$INSTDIR\${LIBRARY}" ${|} StrCpy $Library "$OldDir\${LIBRARY}" ${|}
+      StrCpy $INSTDIR $OldDir
+    ${EndIf}
+  ${EndIf}
   ; Nothing is written before the running copies have ended: a copy that
   ; does not end leaves everything as it was.
   ${If} $OldDir != ""
@@ -305,32 +476,44 @@ Section "$(SEC_PROGRAM)" SecProgram
   ${EndIf}
   StrCpy $0 $INSTDIR
   Call EndProgram
+  ; A folder with no installation in it gets back to what it was if a step
+  ; fails: the entry, naming the old folder or none, is written last.
+  StrCpy $Fresh 1
+  ReadRegStr $0 HKCU "${ENTRY_KEY}" "InstallLocation"
+  ${IfThen} $0 == $INSTDIR ${|} StrCpy $Fresh 0 ${|}
   ; The library setup copied into the old folder, if still as it was copied,
   ; comes along, unless one was chosen or the new folder has its own.
   StrCpy $0 $INSTDIR
   ${IfThen} $OldDir != "" ${|} StrCpy $0 $OldDir ${|}
-  Call OwnsLibrary
+  Call IsSetupsLibrary
   StrCpy $OldCopied $1
   ${If} $OldDir != ""
-    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}"
-    DeleteRegValue HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}"
-    ${If} $OldCopied = 1
-    ${AndIf} $LibraryChosen == ""
-    ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
-    ${AndIf} ${FileExists} "$OldDir\${LIBRARY}"
-      StrCpy $Library "$OldDir\${LIBRARY}"
-    ${EndIf}
+  ${AndIf} $OldCopied = 1
+  ${AndIf} $LibraryChosen == ""
+  ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
+  ${AndIf} ${FileExists} "$OldDir\${LIBRARY}"
+    StrCpy $Library "$OldDir\${LIBRARY}"
   ${EndIf}
-  ; The uninstaller and the entry come before anything that can fail, so
-  ; that whatever is copied can be removed.
+  StrCpy $Step 0
+  ClearErrors
+  CreateDirectory "$INSTDIR"
+  !insertmacro FAIL_IF_ERRORS
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
-  Call WriteEntry
+  !insertmacro FAIL_IF_ERRORS
+  ; A file that cannot be written stops setup (AllowSkipFiles off).
+  StrCpy $Step 1
   File "/oname=${PROGRAM}" "${BIN_DIR}/Varnosklen.exe"
+  StrCpy $Step 2
   File "${BIN_DIR}/varnosklen-cli.exe"
+  StrCpy $Step 3
   File "/oname=DIAVASE-README.txt" "${README}"
+  StrCpy $Step 4
   File "/oname=LICENSE.txt" "${LICENSE}"
+  StrCpy $Step 5
   File "/oname=NOTICES.txt" "${NOTICES}"
+  StrCpy $Step 6
+  StrCpy $2 ""
   ${If} $Library != ""
   ${AndIf} $Library != "$INSTDIR\${LIBRARY}"
     Call AsideName
@@ -338,21 +521,33 @@ Section "$(SEC_PROGRAM)" SecProgram
       DetailPrint "$(LIB_KEPT)"
       ClearErrors
       Rename "$INSTDIR\${LIBRARY}" "$INSTDIR\$Aside"
-      ${If} ${Errors}
-        SetErrorLevel ${EXIT_FAILED}
-        Abort
-      ${EndIf}
+      !insertmacro FAIL_IF_ERRORS
+      StrCpy $SetAside 1
     ${EndIf}
     ClearErrors
     CopyFiles /SILENT /FILESONLY "$Library" "$INSTDIR\${LIBRARY}"
-    ${If} ${Errors}
-      SetErrorLevel ${EXIT_FAILED}
-      Abort
-    ${EndIf}
+    !insertmacro FAIL_IF_ERRORS
+    StrCpy $Step 7
     StrCpy $0 $INSTDIR
     Call LibraryStamp
+  ${EndIf}
+  ; Everything is in place: now the entry says so.
+  StrCpy $Step 8
+  ClearErrors
+  Call WriteEntry
+  ${If} $2 != ""
     WriteRegStr HKCU "${ENTRY_KEY}" "${LIBRARY_STAMP}" $2
     WriteRegDWORD HKCU "${ENTRY_KEY}" "${LIBRARY_COPIED}" 1
+  ${EndIf}
+  !insertmacro FAIL_IF_ERRORS
+  ; Values that may be absent, whose deletion sets the error flag.
+  ${If} $2 != ""
+    DeleteRegValue HKCU "${ENTRY_KEY}" "${OLD_LIBRARY_STAMP}"
+  ${ElseIf} $Fresh = 1
+    Call ForgetLibrary
+  ${Else}
+    StrCpy $0 $INSTDIR
+    Call OwnsLibrary
   ${EndIf}
   ${If} $OldDir != ""
     Call RemoveOldCopy
@@ -361,6 +556,90 @@ Section "$(SEC_PROGRAM)" SecProgram
   ${GetSize} "$INSTDIR" "/S=0K /G=0" $0 $1 $2
   WriteRegDWORD HKCU "${ENTRY_KEY}" "EstimatedSize" $0
 SectionEnd
+
+; A failed install into a folder that held no installation takes back what
+; it wrote there, in the reverse order; the entry is as it was (none, or the
+; old folder's). A failed upgrade in place keeps its entry and uninstaller,
+; so that it can be run again or uninstalled.
+Function TakeBack
+  ${IfThen} $Fresh != 1 ${|} Return ${|}
+  ${If} $Step >= 8
+    ; The entry itself could not be written whole.
+    ${If} $OldDir == ""
+      DeleteRegKey HKCU "${ENTRY_KEY}"
+    ${Else}
+      StrCpy $R9 $INSTDIR
+      StrCpy $INSTDIR $OldDir
+      Call WriteEntry
+      StrCpy $INSTDIR $R9
+    ${EndIf}
+  ${EndIf}
+  SetOutPath $TEMP ; not the folder, which is to go
+  ${If} $Step >= 7
+    Delete "$INSTDIR\${LIBRARY}"
+  ${EndIf}
+  ${If} $SetAside = 1
+    Rename "$INSTDIR\$Aside" "$INSTDIR\${LIBRARY}"
+  ${EndIf}
+  ${IfThen} $Step >= 6 ${|} Delete "$INSTDIR\NOTICES.txt" ${|}
+  ${IfThen} $Step >= 5 ${|} Delete "$INSTDIR\LICENSE.txt" ${|}
+  ${IfThen} $Step >= 4 ${|} Delete "$INSTDIR\DIAVASE-README.txt" ${|}
+  ${IfThen} $Step >= 3 ${|} Delete "$INSTDIR\varnosklen-cli.exe" ${|}
+  ${IfThen} $Step >= 2 ${|} Delete "$INSTDIR\${PROGRAM}" ${|}
+  ${IfThen} $Step >= 1 ${|} Delete "$INSTDIR\Uninstall.exe" ${|}
+  Call RemoveMadeFolders
+FunctionEnd
+
+; Removes, while empty, the folders made for $INSTDIR up to $Made, which was
+; there before.
+Function RemoveMadeFolders
+  ${IfThen} $Made == "" ${|} Return ${|}
+  StrCpy $3 $INSTDIR
+  ${DoWhile} $3 != $Made
+    RMDir $3
+    ${GetParent} $3 $4
+    ${IfThen} $4 == $3 ${|} ${ExitDo} ${|}
+    StrCpy $3 $4
+  ${LoopUntil} $3 == ""
+FunctionEnd
+
+; Sets $0 to "" when the folder $INSTDIR can be made and written, else to the
+; sentence that says it cannot. Whatever it makes to find out, it removes.
+Function CheckFolder
+  StrCpy $0 "$(FOLDER_UNUSABLE)"
+  ; $Made: the nearest folder there is above (or at) $INSTDIR
+  StrCpy $Made $INSTDIR
+  ${Do}
+    ${IfThen} ${FileExists} "$Made\*.*" ${|} ${ExitDo} ${|}
+    ${IfThen} ${FileExists} "$Made" ${|} Return ${|} ; a file in the way
+    ${GetParent} $Made $1
+    ${If} $1 == ""
+    ${OrIf} $1 == $Made
+      StrCpy $Made ""
+      Return
+    ${EndIf}
+    StrCpy $Made $1
+  ${Loop}
+  ClearErrors
+  CreateDirectory "$INSTDIR"
+  ${IfNot} ${Errors}
+    System::Call 'kernel32::GetTempFileNameW(w "$INSTDIR", w "vns", i 0, w .r1) i .r2'
+    ${If} $2 <> 0
+      Delete $1
+      StrCpy $0 ""
+    ${EndIf}
+  ${EndIf}
+  Call RemoveMadeFolders
+FunctionEnd
+
+; The folder page keeps the user on it while the folder cannot be used.
+Function DirectoryLeave
+  Call CheckFolder
+  ${If} $0 != ""
+    MessageBox MB_ICONEXCLAMATION "$0"
+    Abort
+  ${EndIf}
+FunctionEnd
 
 ; The quiet uninstall command runs the uninstaller in place (_?=), so that
 ; it waits for the work and ends with its exit code.
@@ -400,9 +679,46 @@ Function RemoveOldCopy
   RMDir "$OldDir"
 FunctionEnd
 
-; Whatever setup ended starts again as it was, whichever way setup ends.
+; Sets $0 to 1 when setup runs elevated while UAC is on: what it started
+; would run with the administrator's token, which a later setup or
+; uninstaller, run as the user, could not end.
+Function IsElevated
+  StrCpy $0 0
+!ifdef X64
+  ReadRegDWORD $1 HKLM "${UAC_KEY}" "EnableLUA"
+!else
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ReadRegDWORD $1 HKLM "${UAC_KEY}" "EnableLUA"
+  SetRegView lastused
+!endif
+  ${IfThen} $1 <> 1 ${|} Return ${|}
+  System::Call 'kernel32::GetCurrentProcess() p .r1'
+  System::Call 'advapi32::OpenProcessToken(p r1, i 0x8, *p .r2) i .r3' ; TOKEN_QUERY
+  ${IfThen} $3 = 0 ${|} Return ${|}
+  System::Call 'advapi32::GetTokenInformation(p r2, i 18, *i .r4, i 4, *i .r5) i .r3' ; TokenElevationType
+  System::Call 'kernel32::CloseHandle(p r2)'
+  ${If} $3 <> 0
+  ${AndIf} $4 = 2 ; TokenElevationTypeFull
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
+; Whatever setup ended starts again as it was, whichever way setup ends;
+; an elevated setup leaves it to the next logon or to the user.
 Function RestartProgram
   ${If} $Restart == ""
+    Return
+  ${EndIf}
+  Call IsElevated
+  ${If} $0 = 1
+    ReadRegStr $1 HKCU "${RUN_KEY}" "${VALUE}"
+    ${If} $1 != ""
+      MessageBox MB_ICONINFORMATION "$(START_AT_LOGON)" /SD IDOK
+    ${Else}
+      MessageBox MB_ICONINFORMATION "$(START_YOURSELF)" /SD IDOK
+    ${EndIf}
     Return
   ${EndIf}
   StrCpy $0 "$INSTDIR\${PROGRAM}"
@@ -417,6 +733,7 @@ Function RestartProgram
 FunctionEnd
 
 Function .onInstFailed
+  Call TakeBack
   Call RestartProgram
 FunctionEnd
 
@@ -441,8 +758,19 @@ SectionEnd
 ; one given (/LIBRARY=), refused with its own exit code in a silent setup, or
 ; else the one the search finds.
 Function .onInit
-  Call RefuseElevation
+  Call OneAtATime
+  Call RefuseAccount
   ReadRegStr $OldDir HKCU "${ENTRY_KEY}" "InstallLocation"
+  ; An older setup over a newer installation: silently refused, on pages asked.
+  ReadRegStr $0 HKCU "${ENTRY_KEY}" "DisplayVersion"
+  ${If} $0 != ""
+    ${VersionCompare} $0 "${VERSION}" $1
+    ${If} $1 = 1
+    ${AndIfNot} ${Cmd} `MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(NEWER_INSTALLED)" /SD IDNO IDYES`
+      SetErrorLevel ${EXIT_NEWER_INSTALLED}
+      Quit
+    ${EndIf}
+  ${EndIf}
   ${GetParameters} $R0
   Call StartDisabled
   StrCpy $R1 $0
@@ -462,6 +790,10 @@ Function .onInit
     Call FindLibrary
     StrCpy $Library $0
   ${Else}
+    ; A relative name is the starting folder's file, found now: setup moves
+    ; its own current folder as it works.
+    System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+    ${IfThen} $2 <> 0 ${|} StrCpy $0 $1 ${|}
     StrCpy $Library $0
     StrCpy $LibraryChosen "hand"
     Call CheckLibrary
@@ -471,33 +803,118 @@ Function .onInit
       Quit
     ${EndIf}
   ${EndIf}
+  ; /D= or the installed folder, or an error: never another folder. NSIS
+  ; puts its default in place of a folder it finds unusable, and cuts /D=
+  ; off its own copy of the command line: the one Windows keeps tells.
+  ${If} ${Silent}
+    StrCpy $4 $OldDir
+    System::Call 'kernel32::GetCommandLineW() w .r1'
+    StrLen $2 $1
+    StrCpy $3 0
+    ${DoWhile} $3 < $2
+      StrCpy $5 $1 4 $3
+      ${If} $5 == " /D="
+        IntOp $3 $3 + 4
+        StrCpy $4 $1 "" $3
+        ${ExitDo}
+      ${EndIf}
+      IntOp $3 $3 + 1
+    ${Loop}
+    ${If} $4 != ""
+      ; spelled as NSIS keeps folders: full, with no trailing blank or "\"
+      System::Call 'kernel32::GetFullPathNameW(w r4, i ${NSIS_MAX_STRLEN}, w .r5, p 0) i .r6'
+      ${IfThen} $6 <> 0 ${|} StrCpy $4 $5 ${|}
+      StrCpy $5 $4 "" -1
+      ${IfThen} $5 == "\" ${|} StrCpy $4 $4 -1 ${|}
+      ${If} $4 != $INSTDIR
+        SetErrorLevel ${EXIT_FOLDER}
+        Quit
+      ${EndIf}
+    ${EndIf}
+    Call CheckFolder
+    ${If} $0 != ""
+      SetErrorLevel ${EXIT_FOLDER}
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
-; An elevation prompt answered with an administrator's password runs setup
-; as that administrator: it would install into that account's profile and
-; start the program as that account. Setup notices an elevated token
-; (TokenElevationTypeFull) of another account than the session's user, says
-; so and offers to stop; a silent setup stops with its own exit code. An
-; account elevating itself installs into its own profile, as it should.
-Function RefuseElevation
+; One setup or uninstaller at a time: the second stops with its own code.
+!macro ONE_AT_A_TIME un
+Function ${un}OneAtATime
+  System::Call 'kernel32::CreateMutexW(p 0, i 1, w "${SETUP_MUTEX}") p .r0 ?e'
+  Pop $1
+  ${If} $1 = ${ERROR_ALREADY_EXISTS}
+    MessageBox MB_ICONEXCLAMATION "$(ANOTHER_SETUP)" /SD IDOK
+    SetErrorLevel ${EXIT_ANOTHER_SETUP}
+    Quit
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ONE_AT_A_TIME ""
+!insertmacro ONE_AT_A_TIME "un."
+
+; Setup installs for the account it runs as, into its profile and its
+; registry. It refuses the system account (a management tool's "system"
+; context), which is no user; and it notices another account than the
+; session's user (an elevation prompt answered with an administrator's
+; password, runas), says so naming both and offers to stop; a silent setup
+; stops with its own exit code. Accounts are compared by SID, so two
+; accounts of one name in two domains differ; an account elevating itself
+; installs into its own profile, as it should.
+Function RefuseAccount
   System::Call 'kernel32::GetCurrentProcess() p .r0'
   System::Call 'advapi32::OpenProcessToken(p r0, i 0x8, *p .r1) i .r2' ; TOKEN_QUERY
   ${IfThen} $2 = 0 ${|} Return ${|}
-  System::Call 'advapi32::GetTokenInformation(p r1, i 18, *i .r3, i 4, *i .r4) i .r2' ; TokenElevationType
+  System::Alloc 256
+  Pop $8
+  System::Call 'advapi32::GetTokenInformation(p r1, i 1, p r8, i 256, *i .r4) i .r2' ; TokenUser
   System::Call 'kernel32::CloseHandle(p r1)'
   ${If} $2 = 0
-  ${OrIf} $3 <> 2
+    System::Free $8
     Return
   ${EndIf}
+  System::Call '*$8(p .r5)' ; TOKEN_USER's SID
+  System::Call 'advapi32::IsWellKnownSid(p r5, i 22) i .r2' ; WinLocalSystemSid, S-1-5-18
+  ${If} $2 <> 0
+    System::Free $8
+    MessageBox MB_ICONSTOP "$(SYSTEM_ACCOUNT)" /SD IDOK
+    SetErrorLevel ${EXIT_ELEVATED}
+    Quit
+  ${EndIf}
+  ; The session's user, by name from the session, then by SID.
   StrCpy $6 ""
-  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r4, *i .r5) i .r2' ; the session's WTSUserName
+  StrCpy $3 ""
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r4, *i .r2) i .r2' ; WTSUserName
   ${If} $2 <> 0
     System::Call '*$4(&w${NSIS_MAX_STRLEN} .r6)'
     System::Call 'wtsapi32::WTSFreeMemory(p r4)'
   ${EndIf}
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 7, *p .r4, *i .r2) i .r2' ; WTSDomainName
+  ${If} $2 <> 0
+    System::Call '*$4(&w${NSIS_MAX_STRLEN} .r3)'
+    System::Call 'wtsapi32::WTSFreeMemory(p r4)'
+  ${EndIf}
   System::Call 'advapi32::GetUserNameW(w .r7, *i ${NSIS_MAX_STRLEN})'
-  ${If} $6 != ""
-  ${AndIf} $6 != $7
+  ${If} $6 == ""
+    System::Free $8
+    Return
+  ${EndIf}
+  StrCpy $0 $6
+  ${IfThen} $3 != "" ${|} StrCpy $0 "$3\$6" ${|}
+  System::Alloc 256
+  Pop $9
+  System::Call 'advapi32::LookupAccountNameW(p 0, w r0, p r9, *i 256, w .r1, *i ${NSIS_MAX_STRLEN}, *i .r4) i .r2'
+  ${If} $2 <> 0
+    System::Call 'advapi32::EqualSid(p r5, p r9) i .r2'
+  ${Else}
+    ; No SID for the session's user: by name, as well as can be told.
+    StrCpy $2 0
+    ${IfThen} $6 == $7 ${|} StrCpy $2 1 ${|}
+  ${EndIf}
+  System::Free $9
+  System::Free $8
+  ${If} $2 = 0
   ${AndIfNot} ${Cmd} `MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(ELEVATED)" /SD IDCANCEL IDOK`
     SetErrorLevel ${EXIT_ELEVATED}
     Quit
@@ -685,9 +1102,12 @@ Function LibraryPageLeave
   StrCpy $Library $0
 FunctionEnd
 
-; A program started again after an upgrade needs no second start.
+; A program started again after an upgrade needs no second start, and an
+; elevated setup starts none.
 Function FinishPageShow
+  Call IsElevated
   ${If} $Restart != ""
+  ${OrIf} $0 = 1
     ${NSD_Uncheck} $mui.FinishPage.Run
     ShowWindow $mui.FinishPage.Run ${SW_HIDE}
   ${EndIf}
@@ -701,31 +1121,54 @@ Section "un.Varnosklen" SecUnProgram
   StrCpy $0 $INSTDIR
   Call un.EndProgram
   Call un.ForgetStart
+  ; A file that cannot be deleted (held by a running command line, an
+  ; editor) is said in the exit code; the entry and the uninstaller stay,
+  ; so that a second try can finish. The library setup copied goes with the
+  ; rest; one that was there before, or put there since, is the user's and
+  ; stays.
+  ClearErrors
   Delete "$INSTDIR\${PROGRAM}"
   Delete "$INSTDIR\varnosklen-cli.exe"
   Delete "$INSTDIR\DIAVASE-README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\NOTICES.txt"
-  ; The entry, the shortcut and the library setup copied belong to the copy
-  ; installed last; a library that was there before, or put there since,
-  ; is the user's and stays.
-  ReadRegStr $0 HKCU "${ENTRY_KEY}" "InstallLocation"
-  ${If} $0 == ""
-  ${OrIf} $0 == "$INSTDIR"
-    StrCpy $0 $INSTDIR
-    Call un.OwnsLibrary
-    ${IfThen} $1 = 1 ${|} Delete "$INSTDIR\${LIBRARY}" ${|}
-    DeleteRegKey HKCU "${ENTRY_KEY}"
-    Delete "${SHORTCUT}"
+  Delete "${SHORTCUT}"
+  StrCpy $R1 0
+  ${IfThen} ${Errors} ${|} StrCpy $R1 1 ${|}
+  StrCpy $0 $INSTDIR
+  Call un.OwnsLibrary
+  ${If} $1 = 1
+    ClearErrors
+    Delete "$INSTDIR\${LIBRARY}"
+    ${IfThen} ${Errors} ${|} StrCpy $R1 1 ${|}
   ${EndIf}
+  ${If} $R1 = 1
+    DetailPrint "$(UN_FILES_LEFT)"
+    MessageBox MB_ICONEXCLAMATION "$(UN_FILES_LEFT)" /SD IDOK
+    SetErrorLevel ${EXIT_FILES_LEFT}
+    Return
+  ${EndIf}
+  DeleteRegKey HKCU "${ENTRY_KEY}"
   ; Run in place by the quiet uninstall command (_?=), the uninstaller cannot
-  ; delete its own file: a copy of it in the temporary folder, as NSIS's own
-  ; copy lives there, does that and removes the folder once it has ended.
+  ; delete its own file: a copy of it in the temporary folder does that and
+  ; removes the folder once this one has ended, and the command processor
+  ; that started it deletes the copy once it has ended in turn.
   ${If} $EXEDIR == $INSTDIR
     GetTempFileName $1
+    Delete $1
+    StrCpy $1 "$1.exe"
     CopyFiles /SILENT /FILESONLY "$EXEPATH" $1
     System::Call 'kernel32::GetCurrentProcessId() i .r2'
-    Exec '"$1" /CLEANUP=$2 _?=$INSTDIR'
+    System::Call 'kernel32::SetEnvironmentVariableW(w "${CLEANUP_ENV}", w "$INSTDIR")'
+    ; The copy's own _?= is the temporary folder, escaped for the command line.
+    ${GetParent} $1 $3
+    ${WordReplace} $3 "^" "^^" "+" $3
+    ${WordReplace} $3 "&" "^&" "+" $3
+    ${WordReplace} $3 "|" "^|" "+" $3
+    ${WordReplace} $3 "<" "^<" "+" $3
+    ${WordReplace} $3 ">" "^>" "+" $3
+    SetOutPath "$TEMP" ; the folder is to go: no process may start in it
+    ExecShell "open" "$SYSDIR\cmd.exe" '/d /c start "" /wait "$1" /S /CLEANUP=$2 _?=$3& del /f /q "$1"' SW_HIDE
   ${Else}
     Delete "$INSTDIR\Uninstall.exe"
   ${EndIf}
@@ -737,18 +1180,33 @@ Section /o "un.$(SEC_UN_SETTINGS)" SecUnSettings
 SectionEnd
 
 ; /REMOVESETTINGS ticks the removal of the settings for a silent uninstall.
+; Only the folder this account's entry names is uninstalled: another
+; account's installation, or a copy no entry remembers, is left alone.
 Function un.onInit
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/CLEANUP=" $R1
   ${IfNot} ${Errors}
+    ReadEnvStr $R2 "${CLEANUP_ENV}"
     System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i R1) p .r1' ; SYNCHRONIZE
     ${If} $1 P<> 0
       System::Call 'kernel32::WaitForSingleObject(p r1, i ${END_WAIT_MS})'
       System::Call 'kernel32::CloseHandle(p r1)'
     ${EndIf}
-    Delete "$INSTDIR\Uninstall.exe"
-    RMDir "$INSTDIR"
+    ${If} $R2 != ""
+      Delete "$R2\Uninstall.exe"
+      RMDir "$R2"
+    ${EndIf}
+    Quit
+  ${EndIf}
+  Call un.OneAtATime
+  ReadRegStr $0 HKCU "${ENTRY_KEY}" "InstallLocation"
+  StrCpy $1 $INSTDIR
+  Call un.SameFolder
+  ${If} $0 == ""
+  ${OrIf} $2 <> 1
+    MessageBox MB_ICONSTOP "$(UN_NOT_OURS)" /SD IDOK
+    SetErrorLevel ${EXIT_ELEVATED}
     Quit
   ${EndIf}
   ClearErrors

@@ -25,10 +25,6 @@ import os, re, subprocess, sys
 src, build, only = sys.argv[1], sys.argv[2], sys.argv[3]
 
 NSI = "packaging/installer.nsi"
-# Setup's writes of its uninstaller and entry, and the copies that follow them.
-nsi = open(os.path.join(src, NSI), encoding="utf-8").read()
-WRITES = '  WriteUninstaller "$INSTDIR\\Uninstall.exe"\n  Call WriteEntry\n'
-COPIES = nsi[nsi.find(WRITES) + len(WRITES):nsi.find('  ${If} $OldDir != ""\n    Call RemoveOldCopy')]
 ENGLISH = {"LC_ALL": "en_US.UTF-8", "VARNOSKLEN_EXPECT_ACP": "1252"}
 # fault, file, text, replacement, test executable, gtest filter[, environment]
 FAULTS = [
@@ -223,9 +219,9 @@ FAULTS = [
     ("the folder removed with the user's files", NSI, '  ${EndIf}\n  RMDir "$INSTDIR"\nSectionEnd',
      '  ${EndIf}\n  RMDir /r "$INSTDIR"\nSectionEnd',
      "installer_test", "Setup.TheUninstaller*"),
-    ("the uninstaller removing a library setup did not copy", NSI, '${IfThen} $1 = 1 ${|} Delete "$INSTDIR\\${LIBRARY}" ${|}',
-     'Delete "$INSTDIR\\${LIBRARY}"', "installer_test", "Setup.TheUninstaller*"),
-    ("the copied library forgotten on upgrade", NSI, '  ${If} $OldDir != ""\n    DeleteRegValue', "  ${If} 1 = 1\n    DeleteRegValue",
+    ("the uninstaller removing a library setup did not copy", NSI, "  Call un.OwnsLibrary\n  ${If} $1 = 1\n",
+     "  Call un.OwnsLibrary\n  ${If} 1 = 1\n", "installer_test", "Setup.TheUninstaller*"),
+    ("the copied library forgotten on upgrade", NSI, "  ${ElseIf} $Fresh = 1\n", "  ${ElseIf} 1 = 1\n",
      "installer_test", "Setup.TheUninstaller*"),
     ("a library put in place of the copied one taken as setup's", NSI, "  ${AndIf} $2 == $7\n", "",
      "installer_test", "Setup.TheUninstaller*"),
@@ -233,10 +229,8 @@ FAULTS = [
      '    ${If} $Aside != ""\n', "installer_test", "Setup.TheUninstaller*"),
     ("the quiet uninstall ending at once", NSI, "Uninstall.exe\" /S _?=$INSTDIR'", "Uninstall.exe\" /S'",
      "installer_test", "Setup.TheUninstaller*"),
-    ("the program not started again when setup fails", NSI, "Function .onInstFailed\n  Call RestartProgram\n",
-     "Function .onInstFailed\n", "installer_test", "Setup.AFileThatCannot*"),
-    ("the uninstaller and the entry written after the files", NSI, WRITES + COPIES, COPIES + WRITES,
-     "installer_test", "Setup.AFileThatCannot*"),
+    ("the program not started again when setup fails", NSI, "  Call TakeBack\n  Call RestartProgram\n",
+     "  Call TakeBack\n", "installer_test", "Setup.AFileThatCannot*"),
     ("the old copy left behind by an install elsewhere", NSI, "    Call RemoveOldCopy\n", "",
      "installer_test", "Setup.InstallingElsewhere*"),
     ("a mapped network drive on PATH searched by setup", NSI, "${If} $R4 <> ${DRIVE_REMOTE}", "${If} 1 = 1",
@@ -279,6 +273,41 @@ FAULTS = [
     ("a watch deaf to the session's end", "cli/SessionEnd.cpp",
      "    if (msg == WM_QUERYENDSESSION) return TRUE;\n    if (msg != WM_ENDSESSION)", "    if (true)",
      "cli_test", "CommandLine.AWatchEnds*"),
+    # Issue 33: setup claims nothing it did not do and leaves nothing half done.
+    ("a /D= or installed folder NSIS refused replaced by its default", NSI, "      ${If} $4 != $INSTDIR\n", "      ${If} 1 = 0\n",
+     "installer_test", "Setup.AFolderThatCannot*"),
+    ("a folder that cannot be made or written not checked", NSI,
+     '    Call CheckFolder\n    ${If} $0 != ""\n      SetErrorLevel', '    ${If} 1 = 0\n      SetErrorLevel',
+     "installer_test", "Setup.AFolderThatCannot*"),
+    ("a relative /LIBRARY= left relative", NSI, "    ${IfThen} $2 <> 0 ${|} StrCpy $0 $1 ${|}\n", "",
+     "installer_test", "Setup.ARelativeLibrary*"),
+    ("the uninstaller's failure to write not looked at", NSI,
+     '  WriteUninstaller "$INSTDIR\\Uninstall.exe"\n  !insertmacro FAIL_IF_ERRORS\n', '  WriteUninstaller "$INSTDIR\\Uninstall.exe"\n',
+     "installer_test", "Setup.AFileThatCannot*"),
+    ("a failed first install or move leaving what it wrote", NSI, "  Call TakeBack\n", "",
+     "installer_test", "Setup.AFileThatCannot*"),
+    ("the entry written before the files", NSI, "  !insertmacro FAIL_IF_ERRORS\n  SetOutPath \"$INSTDIR\"\n",
+     "  !insertmacro FAIL_IF_ERRORS\n  Call WriteEntry\n  SetOutPath \"$INSTDIR\"\n", "installer_test", "Setup.AFileThatCannot*"),
+    ("an uninstall that left a file reporting success", NSI, '  ${If} $R1 = 1\n    DetailPrint "$(UN_FILES_LEFT)"',
+     '  ${If} 1 = 0\n    DetailPrint "$(UN_FILES_LEFT)"', "installer_test", "Setup.AnUninstallThatLeaves*"),
+    ("the clean-up copy left in the temporary folder", NSI, '& del /f /q "$1"\'', "'",
+     "installer_test", "Setup.AnUninstallThatLeaves*"),
+    ("the clean-up started in the folder it removes", NSI, '    SetOutPath "$TEMP" ; the folder is to go', "    ; the folder is to go",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the uninstaller working on a folder its entry does not name", NSI, '  ${If} $0 == ""\n  ${OrIf} $2 <> 1\n', "  ${If} 1 = 0\n",
+     "installer_test", "Setup.SetupAndTheUninstallerStop*"),
+    ("two setups at once", NSI, "  ${If} $1 = ${ERROR_ALREADY_EXISTS}\n", "  ${If} 1 = 0\n",
+     "installer_test", "Setup.SetupAndTheUninstallerStop*"),
+    ("an older setup over a newer installation", NSI, "    ${VersionCompare} $0 \"${VERSION}\" $1\n    ${If} $1 = 1\n",
+     "    ${VersionCompare} $0 \"${VERSION}\" $1\n    ${If} 1 = 0\n", "installer_test", "Setup.SetupAndTheUninstallerStop*"),
+    ("an elevated setup starting the program", NSI, "  Call IsElevated\n  ${If} $0 = 1\n    ReadRegStr",
+     "  Call IsElevated\n  ${If} 1 = 0\n    ReadRegStr", "installer_test", "Setup.AnUpgrade*"),
+    ("only the library's start hashed", NSI, "BCryptHashData(p r1, p r5, i r4, i 0)", "BCryptHashData(p r1, p r5, i 64, i 0)",
+     "installer_test", "Setup.TheUninstaller*"),
+    ("the folder known by its spelling", NSI, '  ${If} $8 != ""\n  ${AndIf} $2 != ""\n', "  ${If} 1 = 0\n",
+     "installer_test", "Setup.AFolderIsKnown*"),
+    ("DisplayVersion without its patch", NSI, '!define VERSION "${VERSION_1}.${VERSION_2}.${VERSION_3}"',
+     '!define VERSION "${VERSION_1}.${VERSION_2}"', "installer_test", "Setup.ASilentInstall*"),
 ]
 
 def build_all():

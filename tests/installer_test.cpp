@@ -384,7 +384,7 @@ bool HasGreek(const std::wstring& text) {
 TEST_F(Setup, SetupAndTheUninstallerSpeakTheLanguageTheProgramSpeaks) {
     const bool systemGreek = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_GREEK;
     const std::pair<const wchar_t*, bool> rows[] = {
-        {nullptr, systemGreek}, {L"en", false}, {L"EN", false}, {L"el", true}, {L"fr", systemGreek}};
+        {nullptr, systemGreek}, {L"en", false}, {L"EN", false}, {L"El", true}, {L"fr", systemGreek}};
     ASSERT_EQ(Install(), 0u);
     for (const auto& [stored, greek] : rows) {
         SCOPED_TRACE(stored ? testing::Message() << Utf8(stored) : testing::Message() << "none");

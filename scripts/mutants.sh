@@ -259,7 +259,7 @@ FAULTS = [
      "installer_test", "Setup.SetupAndTheUninstaller*"),
     ("the uninstaller deaf to the program's language", NSI, "  Call un.FollowLanguage\n", "",
      "installer_test", "Setup.SetupAndTheUninstaller*"),
-    ("the language's case minded by setup", NSI, '  ${If} $0 == "el"', '  ${If} $0 S== "el"',
+    ("the language's case minded by setup", NSI, '  ${ElseIf} $0 == "en"', '  ${ElseIf} $0 S== "en"',
      "installer_test", "Setup.SetupAndTheUninstaller*"),
     ("the library feminine in the Greek help", "cli/main.cpp", "πού αναζητείται το AVR309.dll",
      "πού αναζητείται η AVR309.dll", "cli_test", "CommandLine.TheHelpIs*"),

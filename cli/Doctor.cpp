@@ -109,7 +109,7 @@ int Doctor(bool (*write_line)(const wchar_t* line)) {
 
     const remote::Outcome outcome = remote::QueryStatus();
     Line box;
-    box << L"The box: " << StateWord(outcome);
+    box << L"The switch: " << StateWord(outcome);
     if (!remote::NothingDone(outcome) && !device::IsLibraryProblem(outcome.state))
         box << L" (status " << static_cast<long long>(outcome.status) << L")";
     if (outcome.route == remote::Route::Program) box << L", as the running Varnosklen.exe sees it";

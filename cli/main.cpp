@@ -24,18 +24,18 @@ constexpr wchar_t SHORT_USAGE[] =
 // The help in English everywhere; where the program speaks Greek, in Greek
 // after it, as it has always been.
 constexpr wchar_t USAGE[] =
-    L"varnosklen-cli: the USB sharing switch Varnosklen from the command line.\n"
+    L"varnosklen-cli: the Varnosklen USB sharing switch from the command line.\n"
     L"\n"
-    L"  varnosklen-cli status [--json]          is the box on the bus?\n"
-    L"  varnosklen-cli switch [--wait SECONDS]  pass the line through to the shared peripheral;\n"
-    L"                                          --wait: and wait until the box has left the bus\n"
+    L"  varnosklen-cli status [--json]          is the switch on the bus?\n"
+    L"  varnosklen-cli switch [--wait SECONDS]  connect the shared USB device to this PC;\n"
+    L"                                          --wait: and wait until the switch has left the bus\n"
     L"  varnosklen-cli watch [--json]           a line each time the state changes, until Ctrl+C\n"
-    L"  varnosklen-cli doctor                   where AVR309.dll is looked for, what is there, the box\n"
+    L"  varnosklen-cli doctor                   where AVR309.dll is looked for, what is there, the switch\n"
     L"\n"
     L"Exit codes: 0 present, switched or passed through; 1 absent (nothing sent);\n"
     L"2 AVR309.dll missing, incomplete or 64-bit; 3 still on the bus when the wait ran out;\n"
     L"4 busy: the running Varnosklen.exe did not take the request in time, or another\n"
-    L"program held the box (nothing sent); 5 refused: the running Varnosklen.exe takes\n"
+    L"program held the switch (nothing sent); 5 refused: the running Varnosklen.exe takes\n"
     L"requests only from its own user's programs at medium integrity or above (nothing\n"
     L"sent); 6 unconfirmed: it took the switch, then hung or ended before confirming it;\n"
     L"64 bad input; 130 ended by Ctrl+C.\n"
@@ -49,10 +49,10 @@ constexpr wchar_t USAGE_GREEK[] =
     L"  varnosklen-cli switch [--wait ΔΕΥΤ]     σύνδεση με το κοινό περιφερειακό USB·\n"
     L"                                          --wait: και αναμονή έως ότου φύγει η συσκευή από τον δίαυλο\n"
     L"  varnosklen-cli watch [--json]           μία γραμμή σε κάθε αλλαγή, έως το Ctrl+C\n"
-    L"  varnosklen-cli doctor                   πού αναζητείται η AVR309.dll, τι υπάρχει εκεί, η συσκευή\n"
+    L"  varnosklen-cli doctor                   πού αναζητείται το AVR309.dll, τι υπάρχει εκεί, η συσκευή\n"
     L"\n"
     L"Κωδικοί εξόδου: 0 βρέθηκε, στάλθηκε ή συνδέθηκε· 1 δεν βρέθηκε (δεν στάλθηκε τίποτα)·\n"
-    L"2 η AVR309.dll λείπει, είναι ελλιπής ή 64 bit· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
+    L"2 το AVR309.dll λείπει, είναι ελλιπές ή 64 bit· 3 ακόμη στον δίαυλο όταν έληξε η αναμονή·\n"
     L"4 απασχολημένο: το Varnosklen.exe δεν δέχτηκε εγκαίρως το αίτημα ή άλλο πρόγραμμα\n"
     L"χειριζόταν τη συσκευή (δεν στάλθηκε τίποτα)· 5 απορρίφθηκε: το Varnosklen.exe δέχεται\n"
     L"αιτήματα μόνο από προγράμματα του ίδιου χρήστη με μεσαία ακεραιότητα ή υψηλότερη\n"
@@ -97,7 +97,7 @@ void Explain(const remote::Outcome& outcome) {
     case remote::Route::Busy:
         Write(err,
               L"varnosklen-cli: the running Varnosklen.exe did not take the request in time, or another program "
-              L"held the box; nothing was sent\n");
+              L"held the switch; nothing was sent\n");
         break;
     case remote::Route::Refused:
         Write(err,
@@ -107,7 +107,7 @@ void Explain(const remote::Outcome& outcome) {
     case remote::Route::Unconfirmed:
         Write(err,
               L"varnosklen-cli: the running Varnosklen.exe took the switch, then hung or ended before confirming "
-              L"it; the box may or may not have switched\n");
+              L"it; the switch may or may not have switched\n");
         break;
     case remote::Route::Program:
     case remote::Route::Here: break;

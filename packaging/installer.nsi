@@ -138,6 +138,22 @@ Page custom LibraryPage LibraryPageLeave
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Greek"
 
+; The program's own choice of language, el or en in any case, as the program
+; reads it; absent or anything else leaves Windows' display language.
+!define LANGUAGE_VALUE "Language"
+!macro FOLLOW_LANGUAGE un
+Function ${un}FollowLanguage
+  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "${LANGUAGE_VALUE}"
+  ${If} $0 == "el"
+    StrCpy $LANGUAGE ${LANG_GREEK}
+  ${ElseIf} $0 == "en"
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro FOLLOW_LANGUAGE ""
+!insertmacro FOLLOW_LANGUAGE "un."
+
 !define E ${LANG_ENGLISH}
 !define G ${LANG_GREEK}
 LangString SEC_PROGRAM ${E} "Varnosklen and its command line"
@@ -146,11 +162,11 @@ LangString SEC_START ${E} "Start with Windows"
 LangString SEC_START ${G} "Εκκίνηση μαζί με τα Windows"
 LangString SEC_UN_SETTINGS ${E} "Its settings in the registry"
 LangString SEC_UN_SETTINGS ${G} "Οι ρυθμίσεις του στο μητρώο"
-LangString SHORTCUT_TIP ${E} "Shows the USB sharing switch and switches it"
+LangString SHORTCUT_TIP ${E} "Shows the Varnosklen switch and connects the shared USB device"
 LangString SHORTCUT_TIP ${G} "Δείχνει τον διακόπτη κοινής χρήσης USB και τον χειρίζεται"
 LangString ENDING ${E} "Ending the running Varnosklen..."
 LangString ENDING ${G} "Τερματισμός του Varnosklen που εκτελείται..."
-LangString END_FAILED ${E} "Varnosklen, running from $0, did not end. Exit it from its menu in the notification area, then choose Retry."
+LangString END_FAILED ${E} "Varnosklen, running from $0, did not close. Right-click its icon in the notification area, choose Exit, then choose Retry."
 LangString END_FAILED ${G} "Το Varnosklen, που εκτελείται από το $0, δεν τερματίστηκε. Κλείστε το από το μενού του στην περιοχή ειδοποιήσεων και μετά επιλέξτε Επανάληψη."
 LangString LIB_TITLE ${E} "The switch's library"
 LangString LIB_TITLE ${G} "Η βιβλιοθήκη του διακόπτη"
@@ -162,11 +178,11 @@ LangString LIB_FOUND ${E} "${LIBRARY} was found where Varnosklen looks for it: $
 LangString LIB_FOUND ${G} "Το ${LIBRARY} βρέθηκε εκεί όπου το αναζητά το Varnosklen: $Library. Η εγκατάσταση θα το αντιγράψει δίπλα στο πρόγραμμα."
 LangString LIB_NOT_FOUND ${E} "${LIBRARY} was not found where Varnosklen looks for it. Choose it, for example on the switch's CD; Setup will copy it beside the program."
 LangString LIB_NOT_FOUND ${G} "Το ${LIBRARY} δεν βρέθηκε εκεί όπου το αναζητά το Varnosklen. Επιλέξτε το, π.χ. από το CD του διακόπτη· η εγκατάσταση θα το αντιγράψει δίπλα στο πρόγραμμα."
-LangString LIB_SKIP ${E} "Continue without the library: Varnosklen will say on red that it is missing until it is put beside the program."
+LangString LIB_SKIP ${E} "Continue without the library: Varnosklen will show in red that it is missing until it is put beside the program."
 LangString LIB_SKIP ${G} "Συνέχεια χωρίς τη βιβλιοθήκη: το Varnosklen θα δείχνει σε κόκκινο ότι λείπει, ώσπου να μπει δίπλα στο πρόγραμμα."
 LangString LIB_FILTER ${E} "${LIBRARY}|${LIBRARY}|Libraries (*.dll)|*.dll"
 LangString LIB_FILTER ${G} "${LIBRARY}|${LIBRARY}|Βιβλιοθήκες (*.dll)|*.dll"
-LangString LIB_EMPTY ${E} "Choose ${LIBRARY}, or tick the box to continue without it."
+LangString LIB_EMPTY ${E} "Choose ${LIBRARY}, or select the check box to continue without it."
 LangString LIB_EMPTY ${G} "Επιλέξτε το ${LIBRARY} ή σημειώστε το πλαίσιο για να συνεχίσετε χωρίς αυτό."
 LangString LIB_CHOSEN ${E} "Setup will copy $Library beside the program."
 LangString LIB_CHOSEN ${G} "Η εγκατάσταση θα αντιγράψει το $Library δίπλα στο πρόγραμμα."
@@ -758,6 +774,7 @@ SectionEnd
 ; one given (/LIBRARY=), refused with its own exit code in a silent setup, or
 ; else the one the search finds.
 Function .onInit
+  Call FollowLanguage
   Call OneAtATime
   Call RefuseAccount
   ReadRegStr $OldDir HKCU "${ENTRY_KEY}" "InstallLocation"
@@ -1183,6 +1200,7 @@ SectionEnd
 ; Only the folder this account's entry names is uninstalled: another
 ; account's installation, or a copy no entry remembers, is left alone.
 Function un.onInit
+  Call un.FollowLanguage
   ${GetParameters} $R0
   ClearErrors
   ${GetOptions} $R0 "/CLEANUP=" $R1

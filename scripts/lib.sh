@@ -92,16 +92,20 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # The Greek locale gives Wine the 1253 ANSI code page the program is made for.
 # It is set only once it exists (setup.sh makes it): bash, perl and apt warn
 # at every step under a locale that does not.
-use_locale() {
-  local want="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
-  if locale -a 2>/dev/null | grep -qix "${want/UTF-8/utf8}"; then export LC_ALL="$want"; fi
-}
-use_locale
+WANT_LOCALE="${VARNOSKLEN_LOCALE:-el_GR.UTF-8}"
+locale_exists() { locale -a 2>/dev/null | grep -qix "${WANT_LOCALE/UTF-8/utf8}"; }
+if locale_exists; then export LC_ALL="$WANT_LOCALE"; fi
+# The script's own arguments (sourced with none, this file sees them).
+SCRIPT_ARGS=("$@")
 
-# Installs what is missing, then takes the locale it made.
+# Installs what is missing. A locale it has just made cannot be taken by this
+# shell (the C library read the list of locales when the shell started, and
+# says so at every step): the script starts again from the top, once, with it.
 run_setup() {
   bash "$ROOT/scripts/setup.sh"
-  use_locale
+  if [ "${LC_ALL:-}" != "$WANT_LOCALE" ] && locale_exists; then
+    exec env LC_ALL="$WANT_LOCALE" "$BASH" "$0" "${SCRIPT_ARGS[@]}"
+  fi
 }
 
 STARTED_PIDS=()
@@ -246,7 +250,18 @@ init_prefix() {
     touch "$WINEPREFIX/.varnosklen-ready"
   fi
   network_drive
+  title_bar_font
   set_dpi "${VARNOSKLEN_DPI:-96}"
+}
+
+# Wine draws the title bar's buttons with Marlett (fonts-wine), which it takes
+# only from the prefix's Fonts folder: without it they show as "0 1 r".
+title_bar_font() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }
 
 # Drive N: of the prefix is a network drive, as Windows sees one mapped to a

@@ -308,6 +308,21 @@ FAULTS = [
      "installer_test", "Setup.AFolderIsKnown*"),
     ("DisplayVersion without its patch", NSI, '!define VERSION "${VERSION_1}.${VERSION_2}.${VERSION_3}"',
      '!define VERSION "${VERSION_1}.${VERSION_2}"', "installer_test", "Setup.ASilentInstall*"),
+    # An English speaker's texts and setup.
+    ("the designer's line left in Greek on English systems", "window/Texts.cpp", "    en::LABEL1,", "    texts::LABEL1,",
+     "form_test", "FormTest.EveryText*"),
+    ("the Greek typography back in an English text", "window/TextsEnglish.h", 'L"Looking for the Varnosklen switch...";',
+     'L"Looking for the switch < Varnosklen >...";', "form_test", "FormTest.EveryText*"),
+    ("a button caption of four lines", "window/TextsEnglish.h", 'COMMAND1[] = L"Connect the shared USB device";',
+     'COMMAND1[] = L"Connect to the shared USB peripheral";', "form_test", "FormTest.EveryText*"),
+    ("setup deaf to the program's language", NSI, "  Call FollowLanguage\n", "",
+     "installer_test", "Setup.SetupAndTheUninstaller*"),
+    ("the uninstaller deaf to the program's language", NSI, "  Call un.FollowLanguage\n", "",
+     "installer_test", "Setup.SetupAndTheUninstaller*"),
+    ("the language's case minded by setup", NSI, '  ${ElseIf} $0 == "en"', '  ${ElseIf} $0 S== "en"',
+     "installer_test", "Setup.SetupAndTheUninstaller*"),
+    ("the library feminine in the Greek help", "cli/main.cpp", "πού αναζητείται το AVR309.dll",
+     "πού αναζητείται η AVR309.dll", "cli_test", "CommandLine.TheHelpIs*"),
 ]
 
 def build_all():

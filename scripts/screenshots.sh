@@ -2,7 +2,7 @@
 # Makes the README's screenshots in docs/: the window at 96, 120 and 144 dpi
 # with the box on the bus, the window with the box off it, the tray menu, the
 # settings dialog at 96 and 144 dpi and a notification, and the window, tray
-# menu and settings in English (`program`); the setup program's pages
+# menu, settings and a notification in English (`program`); the setup program's pages
 # (`setup`); or both (no argument).
 #   scripts/screenshots.sh [program|setup]
 set -euo pipefail
@@ -40,9 +40,11 @@ start_program() {
   wait_until 30 shows '#C0FFC0'
 }
 
-# Started with Windows: only the icon, wearing the box's green badge.
+# Started with Windows: only the icon, wearing the box's green badge. The
+# program, or PROGRAM (the same on the stand-in spooler's printers).
 start_in_tray() {
-  (cd "$BIN_DIR" && LC_ALL="${PROGRAM_LOCALE:-$LC_ALL}" exec "$WINE_LOADER" Varnosklen.exe /tray >/dev/null 2>&1) &
+  (cd "$BIN_DIR" && LC_ALL="${PROGRAM_LOCALE:-$LC_ALL}" exec "$WINE_LOADER" "${PROGRAM:-Varnosklen.exe}" /tray \
+    >/dev/null 2>&1) &
   STARTED_PIDS+=($!)
   wait_until 30 shows '#00C000'
 }
@@ -63,12 +65,38 @@ ABOVE_TRAY=1024x120+0+616   # where the tray menu and the notification open
 # The tray icon is the last one at the right end of the taskbar.
 open_tray_menu() { xdotool mousemove 1012 756 click 3; }
 
+# The box leaves the bus while only the icon shows: the balloon, from its top
+# left corner down to the icon it points at, against before.png.
+notification_shot() {
+  local area x y
+  (cd "$BIN_DIR" && wine StandInControl.exe onBus=0)
+  wait_until 30 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" changed
+  area="$(convert "$BUILD_DIR/before.png" "$shot" -compose difference -composite -threshold 0 -trim -format '%X %Y' info:)"
+  read -r x y <<<"${area//+/}"
+  convert "$shot" -crop "$((1024 - x + 8))x$((768 - y + 8))+$((x - 8))+$((y - 8))" +repage "$DOCS/$1"
+  echo "docs/$1"
+  (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
+}
+
+# Escape closes the settings; a key that comes before the dialog has the
+# focus is lost, so it is pressed again until the dialog has gone.
+close_settings() {
+  local i
+  for i in 1 2 3 4 5; do
+    xdotool key Escape
+    if wait_until 4 area_is "$BUILD_DIR/before.png" "$CENTRE" same; then return 0; fi
+  done
+  return 1
+}
+
 stop_program() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w || true
 }
 
 program_shots() {
+  # No printer chosen, whatever an interrupted run left.
+  wine reg delete 'HKCU\Software\Varnosklen' /v SwitchWhenPrintingTo /f >/dev/null 2>&1 || true
   for dpi in 96 120 144; do
     stop_program
     set_dpi "$dpi"
@@ -113,24 +141,17 @@ program_shots() {
     wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" same
     window_only "$DOCS/settings-$dpi.png"
     echo "docs/settings-$dpi.png"
-    xdotool key Escape
-    wait_until 10 area_is "$BUILD_DIR/before.png" "$CENTRE" same
+    close_settings
     [ "$dpi" = 96 ] || continue
-    (cd "$BIN_DIR" && wine StandInControl.exe onBus=0)
-    # The balloon, from its top left corner down to the icon it points at.
-    wait_until 30 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" changed
-    area="$(convert "$BUILD_DIR/before.png" "$shot" -compose difference -composite -threshold 0 -trim -format '%X %Y' info:)"
-    read -r x y <<<"${area//+/}"
-    convert "$shot" -crop "$((1024 - x + 8))x$((768 - y + 8))+$((x - 8))+$((y - 8))" +repage "$DOCS/notification.png"
-    echo "docs/notification.png"
-    (cd "$BIN_DIR" && wine StandInControl.exe onBus=1)
+    notification_shot notification.png
   done
   stop_program
   set_dpi 96
 }
 
-# The same program on an English display language: the window, its tray menu
-# and the settings, at 96 dpi.
+# The same program on an English display language: the window, its tray menu,
+# the settings with a printer chosen (the stand-in spooler's) and a
+# notification, at 96 dpi.
 english_shots() {
   local PROGRAM_LOCALE=en_US.UTF-8
   stop_program
@@ -145,7 +166,8 @@ english_shots() {
   echo "docs/tray-menu-en.png"
   xdotool key Escape
   stop_program
-  start_in_tray
+  wine reg add 'HKCU\Software\Varnosklen' /v SwitchWhenPrintingTo /d 'Laser on the switch' /f >/dev/null 2>&1
+  PROGRAM=StandInPrinters.exe start_in_tray
   desktop && cp "$shot" "$BUILD_DIR/before.png"
   open_tray_menu
   wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" changed
@@ -154,6 +176,9 @@ english_shots() {
   wait_until 10 area_is "$BUILD_DIR/before.png" "$ABOVE_TRAY" same
   window_only "$DOCS/settings-en.png"
   echo "docs/settings-en.png"
+  close_settings
+  notification_shot notification-en.png
+  wine reg delete 'HKCU\Software\Varnosklen' /v SwitchWhenPrintingTo /f >/dev/null 2>&1
   stop_program
 }
 

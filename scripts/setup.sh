@@ -20,6 +20,8 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix
   xvfb xauth x11-utils imagemagick xdotool
+  # Wine's own fonts: its Marlett draws the title bar's buttons (scripts/lib.sh).
+  fonts-wine
   locales googletest python3 clang-format git
   nsis
 )

@@ -148,8 +148,11 @@ TEST(CommandLine, TheHelpIsInTheLanguageTheProgramSpeaks) {
         support::SetRegValue(L"Software\\Varnosklen", settings::LANGUAGE_VALUE, stored);
         Command command(BinDir(), L"--help");
         EXPECT_EQ(command.Finish(), 0u);
-        EXPECT_EQ(command.out.rfind("varnosklen-cli: the USB sharing switch Varnosklen", 0), 0u) << command.out;
+        EXPECT_EQ(command.out.rfind("varnosklen-cli: the Varnosklen USB sharing switch", 0), 0u) << command.out;
         EXPECT_EQ(command.out.find("Κωδικοί εξόδου:") != std::string::npos, greek) << command.out;
+        // No Greek letter (UTF-8 lead bytes 0xCE, 0xCF) in English; the library is neuter in Greek.
+        EXPECT_EQ(command.out.find_first_of("\xCE\xCF") != std::string::npos, greek) << command.out;
+        EXPECT_EQ(command.out.find("η AVR309"), std::string::npos) << command.out;
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Varnosklen", settings::LANGUAGE_VALUE);
 }
@@ -532,7 +535,7 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
             EXPECT_EQ(lines[6 + i],
                       "  " + std::to_string(6 + i) + ". PATH: " + Utf8(dll(*row.path[i])) + ": " + row.said[i]);
         EXPECT_EQ(lines[lines.size() - 3], "Used: " + row.used);
-        EXPECT_EQ(lines[lines.size() - 2], "The box: " + row.box);
+        EXPECT_EQ(lines[lines.size() - 2], "The switch: " + row.box);
         EXPECT_EQ(lines.back(), "Switch when printing: " + row.printSwitch);
     }
 }

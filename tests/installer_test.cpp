@@ -5,9 +5,11 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "remote/Protocol.h"
+#include "settings/Language.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
 #include "window/Form1.h"
@@ -15,7 +17,7 @@
 
 namespace {
 
-using support::BinDir, support::Program, support::ReadBytes, support::RegKeyExists, support::RegValue,
+using support::BinDir, support::Program, support::Utf8, support::ReadBytes, support::RegKeyExists, support::RegValue,
     support::SetRegValue, support::TempDir, support::WaitFor, support::WriteBytes;
 
 constexpr wchar_t ENTRY_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnosklen";
@@ -599,6 +601,61 @@ TEST_F(Setup, StartWithWindowsHonoursTaskManagersMark) {
         EXPECT_FALSE(RegValue(settings::STARTUP_APPROVED_KEY, settings::RUN_VALUE).has_value());
         ASSERT_EQ(Uninstall(), 0u);
     }
+}
+
+BOOL CALLBACK AddText(HWND child, LPARAM texts) {
+    *reinterpret_cast<std::wstring*>(texts) += L"\n" + support::WindowText(child);
+    return TRUE;
+}
+
+// The texts of a setup window and its controls, all in one.
+std::wstring TextsOf(HWND window) {
+    std::wstring all = support::WindowText(window);
+    EnumChildWindows(window, AddText, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool HasGreek(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x370 && c < 0x400; });
+}
+
+// Setup and the uninstaller speak the program's chosen language, else the
+// display language. The uninstaller runs as a copy of itself in the
+// temporary folder, so its window is found by its caption.
+TEST_F(Setup, SetupAndTheUninstallerSpeakTheLanguageTheProgramSpeaks) {
+    const bool systemGreek = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_GREEK;
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {nullptr, systemGreek}, {L"en", false}, {L"EN", false}, {L"El", true}, {L"fr", systemGreek}};
+    ASSERT_EQ(Install(), 0u);
+    for (const auto& [stored, greek] : rows) {
+        SCOPED_TRACE(stored ? testing::Message() << Utf8(stored) : testing::Message() << "none");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, settings::SETTINGS_KEY, settings::LANGUAGE_VALUE);
+        if (stored) SetRegValue(settings::SETTINGS_KEY, settings::LANGUAGE_VALUE, stored);
+        for (const bool uninstaller : {false, true}) {
+            SCOPED_TRACE(uninstaller ? "the uninstaller" : "setup");
+            Program run(uninstaller ? File(L"Uninstall.exe") : BinDir() + L"\\Varnosklen-1.0-setup.exe", BinDir(), {},
+                        false);
+            HWND window = nullptr;
+            ASSERT_TRUE(WaitFor(
+                [&] {
+                    window = support::FindWindowWhere(L"#32770", [&](HWND w) {
+                        return IsWindowVisible(w) && GetWindow(w, GW_OWNER) == nullptr &&
+                               support::WindowText(w).find(L"Varnosklen") != std::wstring::npos &&
+                               (uninstaller || support::ProcessOf(w) == run.Id());
+                    });
+                    return window != nullptr;
+                },
+                60000));
+            const std::wstring texts = TextsOf(window);
+            EXPECT_EQ(HasGreek(texts), greek) << Utf8(texts);
+            const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, support::ProcessOf(window));
+            ASSERT_NE(process, nullptr);
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+    }
+    ASSERT_EQ(Uninstall(), 0u);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ const wchar_t* const GREEK[] = {
 const wchar_t* const ENGLISH[] = {
     texts::CAPTION,
     en::FRAME1,
-    texts::LABEL1,
+    en::LABEL1,
     en::LABEL2_TOOLTIP,
     en::SEARCHING,
     en::COMMAND1,

@@ -56,6 +56,8 @@ const wchar_t* const GREEK[] = {
     texts::PRINT_SWITCH_UNAVAILABLE,
     texts::NOTICE_PRINT_SWITCHED,
     texts::NOTICE_PRINT_WAITS,
+    texts::PRINTER_CONNECTION,
+    texts::NOTICE_PRINT_SWITCHED_OFFLINE,
 };
 
 const wchar_t* const ENGLISH[] = {
@@ -104,6 +106,8 @@ const wchar_t* const ENGLISH[] = {
     en::PRINT_SWITCH_UNAVAILABLE,
     en::NOTICE_PRINT_SWITCHED,
     en::NOTICE_PRINT_WAITS,
+    en::PRINTER_CONNECTION,
+    en::NOTICE_PRINT_SWITCHED_OFFLINE,
 };
 static_assert(sizeof GREEK / sizeof GREEK[0] == COUNT && sizeof ENGLISH / sizeof ENGLISH[0] == COUNT,
               "a text for every id in every language");

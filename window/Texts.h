@@ -55,6 +55,8 @@ enum class TextId {
     PrintSwitchUnavailable,
     NoticePrintSwitched,
     NoticePrintWaits,
+    PrinterConnection,
+    NoticePrintSwitchedOffline,
     Count
 };
 
@@ -167,6 +169,10 @@ inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
 inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
     L"Η εκτύπωσή σας περιμένει: το κοινό περιφερειακό USB δεν μπόρεσε να συνδεθεί αυτόματα σε αυτόν τον "
     L"υπολογιστή. Πατήστε «Σύνδεση με το κοινό περιφεριακό USB».";
+inline constexpr wchar_t PRINTER_CONNECTION[] = L"%s (σύνδεση σε εκτυπωτή άλλου υπολογιστή)";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED_OFFLINE[] =
+    L"Το κοινό περιφερειακό USB συνδέθηκε σε αυτόν τον υπολογιστή για την εκτύπωσή σας. Ο εκτυπωτής είναι "
+    L"ρυθμισμένος σε «Χρήση εκτυπωτή χωρίς σύνδεση»: η εργασία περιμένει μέχρι να απενεργοποιηθεί αυτή η ρύθμιση.";
 
 }  // namespace texts
 

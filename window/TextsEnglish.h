@@ -78,5 +78,9 @@ inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
 inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
     L"Your print job is waiting: the shared USB peripheral could not be connected to this computer automatically. "
     L"Press \"Connect to the shared USB peripheral\".";
+inline constexpr wchar_t PRINTER_CONNECTION[] = L"%s (a connection to another computer's printer)";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED_OFFLINE[] =
+    L"The shared USB device has been connected to this computer for your print job. The printer is set to use "
+    L"the printer offline: the job waits until that is turned off.";
 
 }  // namespace texts::english

@@ -431,4 +431,24 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
     }
 }
 
+// The watch the running program keeps, not one of the command's own: Wine's
+// spooler knows no such printer, and the program says it looks again.
+TEST(CommandLine, DoctorReportsTheRunningProgramsOwnPrintWatch) {
+    StandIn box;
+    printing::WriteChosenPrinter(L"Laser");
+    const std::string own = "Switch when printing: to \"Laser\": ignored, no such printer";
+    const auto said = [] {
+        Command doctor(BinDir(), L"doctor");
+        doctor.Finish();
+        return Lines(doctor.out).back();
+    };
+    EXPECT_EQ(said(), own);
+    {
+        Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+        EXPECT_TRUE(
+            WaitFor([&] { return said() == own + " (looked for again), as the running Varnosklen.exe watches it"; }));
+    }
+    printing::WriteChosenPrinter(L"");
+}
+
 }  // namespace

@@ -47,9 +47,12 @@ bool Call() {
 }
 
 BOOL WINAPI OpenPrinter(LPWSTR name, HANDLE* printer, PRINTER_DEFAULTSW* defaults) {
+    // A slow driver, a hung print provider: seconds, then it answers.
+    constexpr DWORD LONGEST_HOLD_MS = 10000;
     InterlockedIncrement(&spooler.opensHeld);
-    WaitForSingleObject(spooler.openGate, INFINITE);  // a slow driver, a hung print provider
+    WaitForSingleObject(spooler.openGate, LONGEST_HOLD_MS);
     InterlockedDecrement(&spooler.opensHeld);
+    InterlockedIncrement(&spooler.opensDone);
     Lock lock;
     if (!Call()) return FALSE;
     const DWORD access = defaults ? defaults->DesiredAccess : PRINTER_ACCESS_USE;
@@ -275,6 +278,7 @@ void SpoolerModel::Reset(std::vector<std::wstring> names) {
     onWatch = nullptr;
     calls = 0;
     accessAsked.clear();
+    opensDone = 0;
     if (!openGate) openGate = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     SetEvent(openGate);
 }

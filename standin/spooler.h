@@ -45,9 +45,11 @@ public:
     void SetUp(bool up);
     // Stopped and started again: every handle from before is refused.
     void Restart();
-    // Opens wait until released; OpensHeld says how many are waiting.
+    // Opens wait until released (10 s at most); how many are waiting, and
+    // how many have answered since the reset.
     void HoldOpens(bool hold);
     LONG OpensHeld() const { return opensHeld; }
+    LONG OpensDone() const { return opensDone; }
     void SetAttributes(const std::wstring& printer, DWORD attributes);
     // Runs under the model's lock: for fields a running worker reads.
     void With(const std::function<void()>& change);
@@ -90,7 +92,7 @@ public:
     DWORD nextId = 1;
     unsigned epoch = 1;  // a restart begins another
     HANDLE openGate = nullptr;
-    volatile LONG opensHeld = 0;
+    volatile LONG opensHeld = 0, opensDone = 0;
 };
 
 extern SpoolerModel spooler;

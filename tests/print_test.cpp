@@ -205,6 +205,7 @@ TEST_F(PrintTest, TheWindowAnswersWhileTheSpoolerTakesSecondsToOpenThePrinter) {
     printing::WriteChosenPrinter(LASER.c_str());
     Recreate();
     ASSERT_TRUE(support::WaitFor([] { return spooler.OpensHeld() == 1; }));
+    EXPECT_EQ(spooler.OpensDone(), 0) << "the window made without waiting for the spooler";
     DWORD_PTR result = 0;
     EXPECT_TRUE(SendMessageTimeoutW(form->Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result));
     form->Timer1_Timer();

@@ -216,6 +216,8 @@ FAULTS = [
     ("a printer set to use offline not told", "window/PrintSwitch.cpp",
      "offline ? TextId::NoticePrintSwitchedOffline : TextId::NoticePrintSwitched",
      "offline ? TextId::NoticePrintSwitched : TextId::NoticePrintSwitched", "print_test", "PrintTest.OnlyANewJob*"),
+    ("a job before the first tick decided on no probe", "window/Form1.cpp",
+     "    if (!probed_) RunDeviceWork(DeviceWork::Tick);", "", "print_test", "PrintTest.TheWindowAnswers*"),
     ("doctor's own watch while the program runs", "cli/Doctor.cpp", "switch (remote::AskPrintWatch(health)) {",
      "switch (remote::Route::Here) {", "cli_test", "CommandLine.DoctorReports*"),
     ("Cancel saving", "window/SettingsDialog.cpp", "case IDCANCEL: Close(); return TRUE;",

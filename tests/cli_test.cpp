@@ -231,7 +231,8 @@ TEST(CommandLine, ARequestIsCarriedOutOnlyWholeWithAReplyWindowAndItsAnswerTaken
     HWND stranger = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const remote::Request whole = remote::MakeRequest(remote::Op::Switch, 7);
     const remote::Request otherMagic = {~remote::MAGIC, remote::VERSION, 2, 7},
-                          unknownOp = {remote::MAGIC, remote::VERSION, 3, 7};
+                          unknownOp = {remote::MAGIC, remote::VERSION,
+                                       static_cast<uint32_t>(remote::Op::PrintWatch) + 1, 7};
     struct Bytes {
         remote::Request request;
         uint32_t more;

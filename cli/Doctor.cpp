@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "device/LibrarySearch.h"
 #include "device/module1.h"
+#include "printing/PrintWatch.h"
 #include "printing/PrinterSetting.h"
 #include "remote/Operations.h"
 
@@ -55,8 +56,23 @@ Line Describe(const device::Place& place, int number) {
     return line;
 }
 
-// The print switch's setting, and whether the spooler would tell of the
-// chosen printer's jobs.
+// The running program's watch, in words.
+Line& DescribeHealth(Line& line, uint32_t health) {
+    using printing::Health;
+    switch (static_cast<Health>(health)) {
+    case Health::Off: return line << L"off";
+    case Health::Starting: return line << L"starting";
+    case Health::On: return line << L"the spooler's notifications work for it";
+    case Health::Retrying: return line << L"stopped, trying again (the spooler does not answer, or restarted)";
+    case Health::PrinterGone: return line << L"ignored, no such printer (looked for again)";
+    case Health::Connection: return line << L"ignored, a connection to another computer's printer";
+    case Health::NoNotifications: break;
+    }
+    return line << L"off, the spooler gives no notifications for it";
+}
+
+// The print switch's setting, and its watch: the running program's, or when
+// none runs, whether the spooler would tell of the chosen printer's jobs.
 void DescribePrintSwitch(bool (*write_line)(const wchar_t*)) {
     printing::PrinterName printer;
     Line line;
@@ -66,6 +82,21 @@ void DescribePrintSwitch(bool (*write_line)(const wchar_t*)) {
         return;
     }
     line << L"to \"" << printer << L"\": ";
+    uint32_t health = 0;
+    switch (remote::AskPrintWatch(health)) {
+    case remote::Route::Program:
+        if (health > printing::LAST_HEALTH) break;
+        write_line((DescribeHealth(line, health) << L", as the running Varnosklen.exe watches it").text);
+        return;
+    case remote::Route::Here: break;
+    case remote::Route::Busy:
+    case remote::Route::Refused:
+    case remote::Route::Unconfirmed: write_line((line << L"the running Varnosklen.exe did not say").text); return;
+    }
+    if (printer[0] == L'\\' && printer[1] == L'\\') {
+        write_line((line << L"ignored, a connection to another computer's printer").text);
+        return;
+    }
     switch (printing::TryWatch(printing::ActiveSpooler(), printer)) {
     case printing::Watch::On: line << L"the spooler's notifications work for it"; break;
     case printing::Watch::PrinterGone: line << L"ignored, no such printer"; break;

@@ -60,6 +60,7 @@ using ScopedFont = Scoped<HFONT, DeleteFont>;
 using ScopedIcon = Scoped<HICON, DestroyIcon>;
 using ScopedMenu = Scoped<HMENU, DestroyMenu>;
 using ScopedModule = Scoped<HMODULE, FreeLibrary>;
+using ScopedHandle = Scoped<HANDLE, CloseHandle>;
 
 // COM on the calling thread, in the given threading model, for as long as the
 // owner lives.

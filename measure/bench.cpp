@@ -14,6 +14,7 @@
 #include "device/LibrarySearch.h"
 #include "device/SwitchCommand.h"
 #include "measure/measure.h"
+#include "printing/PrinterSetting.h"
 #include "printing/Spooler.h"
 #include "standin/spooler.h"
 #include "window/Form1.h"
@@ -291,6 +292,38 @@ void Press(Report& report, Box& box, const Library& library) {
                   2);
 }
 
+// Pumps the program's loop until the watch is in this state; false after 10 s.
+bool WatchHealth(Form1& form, printing::Health health) {
+    const double end = Now() + 10;
+    int code = 0;
+    while (form.PrintSwitchState().Health() != health && Now() < end) messageloop::HandleNext(form, code, 50);
+    return form.PrintSwitchState().Health() == health;
+}
+
+// Spooler calls per check of a watch checked every second for seconds, the
+// spooler up (an idle queue) or down (the watch retried).
+double SpoolerCallsPerCheck(Box& box, int seconds, bool up) {
+    constexpr DWORD CHECK_MS = 1000;
+    printing::UseSpooler(standin::SpoolerModel::Table());
+    printing::PrintWatch::retryMs = CHECK_MS;
+    box.Reset();
+    standin::spooler.Reset({L"Laser"});
+    Form1 form(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
+    if (!form.Create()) Fail("Form1 could not be created");
+    form.ChangePrinter(L"Laser");
+    if (!WatchHealth(form, printing::Health::On)) Fail("the stand-in printer is not watched");
+    if (!up) standin::spooler.SetUp(false);
+    if (!up && !WatchHealth(form, printing::Health::Retrying)) Fail("the watch did not stop");
+    const int calls0 = standin::spooler.calls;
+    const double end = Now() + seconds;
+    int code = 0;
+    for (double left; (left = end - Now()) > 0;)
+        messageloop::HandleNext(form, code, static_cast<DWORD>(left * 1000) + 1);
+    const double perCheck = double(standin::spooler.calls - calls0) / (seconds * 1000.0 / CHECK_MS);
+    printing::PrintWatch::retryMs = printing::PrintWatch::RETRY_MS;
+    return perCheck;
+}
+
 // (h) The print switch's idle cost: a window in this process, its timer
 // running, in the program's own loop for the same seconds with the switch
 // off and on (the stand-in spooler's queue watched, no job coming).
@@ -305,7 +338,7 @@ void PrintSwitchIdle(Report& report, Box& box, int seconds, int runs) {
             if (!form.Create()) Fail("Form1 could not be created");
             form.Show(SW_SHOWNORMAL);
             form.ChangePrinter(watching ? L"Laser" : L"");
-            if (watching && !form.PrinterChangeHandle()) Fail("the stand-in printer is not watched");
+            if (watching && !WatchHealth(form, printing::Health::On)) Fail("the stand-in printer is not watched");
             const int calls0 = standin::spooler.calls;
             const double cpu0 = CpuMs(GetCurrentProcess()), end = Now() + seconds;
             int code = 0;
@@ -323,6 +356,34 @@ void PrintSwitchIdle(Report& report, Box& box, int seconds, int runs) {
     report.Figure("off_cpu_ms", "print switch off: CPU", Median(off), "ms", 0);
     report.Figure("on_cpu_ms", "print switch on, queue watched: CPU", Median(on), "ms", 0);
     report.Figure("on_spooler_calls", "print switch on: calls to the spooler", Median(asked), "", 0);
+
+    // The calls of the watch's schedule, counted over checks made every
+    // second, then said for the schedule as built.
+    const double perCheckUp = SpoolerCallsPerCheck(box, seconds, true);
+    const double perCheckDown = SpoolerCallsPerCheck(box, seconds, false);
+    const double tens = 10000.0 / printing::PrintWatch::RETRY_MS;
+    report.Figure("retry_s", "the watch's check and retry schedule", printing::PrintWatch::RETRY_MS / 1000.0, "s", 0);
+    report.Figure("idle_calls_per_10s", "queue idle, watch on: spooler calls per 10 s", perCheckUp * tens, "", 2);
+    report.Figure("down_calls_per_10s", "spooler down, watch retried: spooler calls per 10 s", perCheckDown * tens, "",
+                  2);
+
+    // The window with a spooler that holds its opens (a slow driver).
+    standin::spooler.Reset({L"Laser"});
+    standin::spooler.HoldOpens(true);
+    printing::WriteChosenPrinter(L"Laser");
+    const double t0 = Now();
+    {
+        Form1 form(GetModuleHandleW(nullptr), Form1::WhenDestroyed::KeepRunning);
+        if (!form.Create()) Fail("Form1 could not be created");
+        form.Show(SW_SHOWNORMAL);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(form.Handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+        report.Figure("shown_while_open_held_ms", "window shown and answering, the open held", (Now() - t0) * 1000,
+                      "ms", 1);
+        standin::spooler.HoldOpens(false);
+    }
+    printing::WriteChosenPrinter(L"");
+    printing::UseSpooler(nullptr);
 }
 
 // (e) The executable's size, and this process's memory while a Form1 ticks.

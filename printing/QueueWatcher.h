@@ -15,9 +15,10 @@ namespace printing {
 inline constexpr DWORD NAME_CHARS = MAX_PATH;
 using PrinterName = wchar_t[NAME_CHARS];
 
-// The fields the watch asks of each job: enough to tell whose it is and
-// whether it is still waiting.
-inline constexpr WORD JOB_FIELDS[] = {JOB_NOTIFY_FIELD_USER_NAME, JOB_NOTIFY_FIELD_STATUS};
+// The fields the watch asks of each job: enough to tell whose it is, from
+// which computer, and whether it is still waiting.
+inline constexpr WORD JOB_FIELDS[] = {JOB_NOTIFY_FIELD_USER_NAME, JOB_NOTIFY_FIELD_MACHINE_NAME,
+                                      JOB_NOTIFY_FIELD_STATUS};
 // A job in one of these states is over: nothing of it is waiting to print.
 inline constexpr DWORD JOB_ENDED = JOB_STATUS_DELETING | JOB_STATUS_DELETED | JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE;
 
@@ -31,6 +32,7 @@ public:
     Buffer& operator=(const Buffer&) = delete;
 
     BYTE* Data() const { return data_; }
+    void Swap(Buffer& other);
     DWORD Size() const { return size_; }
     // Room for bytes; what was there is not kept. False when none could be had.
     bool Resize(DWORD bytes);
@@ -43,6 +45,20 @@ private:
 // What became of watching a printer.
 enum class Watch { Off, On, PrinterGone, NoNotifications, NoSpooler };
 
+// Whose jobs take the box: this process's user, on this computer.
+struct Whose {
+    PrinterName user;     // without a domain
+    PrinterName machine;  // \\ and the computer's name, as the spooler names a job's machine
+};
+bool ThisUserHere(Whose& me);
+// A job is this user's on this computer: the machine named and this one, the
+// owner this user whatever DOMAIN\ or COMPUTER\ comes before the name.
+bool IsOwnJob(const wchar_t* owner, const wchar_t* machine, const Whose& me);
+// A printer of this PC (not a connection to another computer's), by what
+// EnumPrinters says of it: a connection is named \\server\printer.
+bool IsOwnPrinter(const PRINTER_INFO_4W& printer);
+bool SameName(const wchar_t* a, const wchar_t* b);
+
 // The jobs seen so far. A job is new once: when first told of with its owner.
 // A queue longer than the ledger forgets its oldest jobs first.
 class JobLedger {
@@ -50,8 +66,9 @@ public:
     static constexpr DWORD CAPACITY = 512;
 
     // One job as the spooler told of it; owner null when not told. True for a
-    // new job of the user that is still waiting.
-    bool Note(DWORD id, const wchar_t* owner, DWORD status, const wchar_t* user);
+    // new job of this user here that is still waiting; one that was queued
+    // before the watch began (not fresh) is seen, never new.
+    bool Note(DWORD id, const wchar_t* owner, const wchar_t* machine, DWORD status, const Whose& me, bool fresh = true);
     void Forget(DWORD id);
     void Clear() { count_ = 0; }
 
@@ -62,19 +79,20 @@ private:
 };
 
 // A notification's job entries: the new waiting jobs of the user in it.
-int NewJobsInNotification(const PRINTER_NOTIFY_INFO& info, JobLedger& ledger, const wchar_t* user);
+int NewJobsInNotification(const PRINTER_NOTIFY_INFO& info, JobLedger& ledger, const Whose& me);
 // EnumJobs' whole list in place of what the ledger knew: the new waiting jobs
-// of the user in it.
-int NewJobsInList(const JOB_INFO_1W* jobs, DWORD count, JobLedger& ledger, const wchar_t* user);
+// of the user in it, of those submitted since the watch began.
+int NewJobsInList(const JOB_INFO_1W* jobs, DWORD count, JobLedger& ledger, const Whose& me, ULONGLONG since);
 
-// EnumJobs (level 1) and EnumPrinters (level 4, this PC's and its
-// connections) into a buffer of the size the spooler says it needs. False
-// when the spooler refuses.
+// EnumJobs (level 1) and EnumPrinters (level 4, this PC's) into a buffer of
+// the size the spooler says it needs. False when the spooler refuses.
 bool ListJobs(const Spooler& spooler, HANDLE printer, Buffer& buffer, DWORD& count);
 bool ListPrinters(const Spooler& spooler, Buffer& buffer, DWORD& count);
 
 // This process's user, as the spooler names a job's owner.
 bool CurrentUser(PrinterName& user);
+// Now, as a job's submission time compares with it (UTC, 100 ns).
+ULONGLONG UtcNow();
 
 class QueueWatcher {
 public:
@@ -83,14 +101,22 @@ public:
     QueueWatcher(const QueueWatcher&) = delete;
     QueueWatcher& operator=(const QueueWatcher&) = delete;
 
-    // Watches the printer's queue from now: the jobs in it already count as seen.
-    Watch Start(const Spooler* spooler, const wchar_t* printer);
+    // Forgets the jobs seen: those submitted before since (UtcNow) never count as new.
+    void Begin(ULONGLONG since);
+    // Watches the printer's queue; found: the new jobs of this user already
+    // in it (the ledger is kept from a watch before, so a job queued while
+    // the watch was down is new and one seen before is not).
+    Watch Start(const Spooler* spooler, const wchar_t* printer, int* found = nullptr);
     void Stop();
+    bool Running() const { return change_ != nullptr; }
     // Signalled when the queue changed; null while nothing is watched.
     HANDLE ChangeHandle() const { return change_; }
     // Once the handle is signalled: the new waiting jobs of this user since
     // the last call. A watch the spooler stops answering ends here.
     int TakeChanges();
+    // The queue listed on the printer's handle: the new jobs in it, or -1
+    // once the handle no longer answers (the spooler restarted): stopped.
+    int Recheck();
 
 private:
     int Refresh();
@@ -98,7 +124,8 @@ private:
     const Spooler* spooler_ = nullptr;
     HANDLE printer_ = nullptr;
     HANDLE change_ = nullptr;
-    PrinterName user_ = {};
+    Whose me_ = {};
+    ULONGLONG since_ = 0;
     JobLedger ledger_;
     Buffer jobs_;
 };

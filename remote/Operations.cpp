@@ -62,6 +62,13 @@ Outcome Switch() {
     return probed;
 }
 
+Route AskPrintWatch(uint32_t& health) {
+    bool noProgram = false;
+    const Outcome outcome = AskProgram(Op::PrintWatch, noProgram);
+    health = static_cast<uint32_t>(outcome.status);
+    return noProgram ? Route::Here : outcome.route == Route::Unconfirmed ? Route::Program : outcome.route;
+}
+
 int ExitCode(const Outcome& outcome) {
     if (outcome.route == Route::Busy) return EXIT_BUSY;
     if (outcome.route == Route::Refused) return EXIT_REFUSED;

@@ -51,4 +51,8 @@ inline constexpr int EXIT_REFUSED = 5;
 inline constexpr int EXIT_UNCONFIRMED = 6;
 int ExitCode(const Outcome& outcome);
 
+// The running program's print switch watch (a printing::Health): Program
+// with it, Here when no program runs, else Busy or Refused.
+Route AskPrintWatch(uint32_t& health);
+
 }  // namespace remote

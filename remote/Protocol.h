@@ -35,7 +35,9 @@ inline constexpr ULONG_PTR ANSWER_TAG = 0x56524550;
 inline constexpr uint32_t MAGIC = 0x4C4B5356;
 inline constexpr uint32_t VERSION = 2;
 
-enum class Op : uint32_t { Status = 1, Switch = 2 };
+// PrintWatch: the print switch's watch as the program keeps it (its
+// printing::Health in the answer's status); nothing is asked of the box.
+enum class Op : uint32_t { Status = 1, Switch = 2, PrintWatch = 3 };
 
 // The window's results to a request: carried out, TRUE; not (not a request
 // of ours, or its asker did not take the answer), FALSE; and in the middle of
@@ -81,7 +83,8 @@ inline bool ReadRequest(const COPYDATASTRUCT* data, Request& request) {
     if (!data || data->dwData != REQUEST_TAG || data->cbData != sizeof request || !data->lpData) return false;
     CopyMemory(&request, data->lpData, sizeof request);
     return request.magic == MAGIC && request.version == VERSION &&
-           (request.op == static_cast<uint32_t>(Op::Status) || request.op == static_cast<uint32_t>(Op::Switch));
+           (request.op == static_cast<uint32_t>(Op::Status) || request.op == static_cast<uint32_t>(Op::Switch) ||
+            request.op == static_cast<uint32_t>(Op::PrintWatch));
 }
 
 inline bool ReadAnswer(const COPYDATASTRUCT* data, const Request& request, Answer& answer) {

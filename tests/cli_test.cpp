@@ -257,7 +257,8 @@ TEST(CommandLine, ARequestIsCarriedOutOnlyWholeWithAReplyWindowAndItsAnswerTaken
     HWND stranger = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const remote::Request whole = remote::MakeRequest(remote::Op::Switch, 7);
     const remote::Request otherMagic = {~remote::MAGIC, remote::VERSION, 2, 7},
-                          unknownOp = {remote::MAGIC, remote::VERSION, 3, 7};
+                          unknownOp = {remote::MAGIC, remote::VERSION,
+                                       static_cast<uint32_t>(remote::Op::PrintWatch) + 1, 7};
     struct Bytes {
         remote::Request request;
         uint32_t more;
@@ -538,6 +539,26 @@ TEST(CommandLine, DoctorSaysWhereTheLibraryIsLookedForAndWhatIsThere) {
         EXPECT_EQ(lines[lines.size() - 2], "The switch: " + row.box);
         EXPECT_EQ(lines.back(), "Switch when printing: " + row.printSwitch);
     }
+}
+
+// The watch the running program keeps, not one of the command's own: Wine's
+// spooler knows no such printer, and the program says it looks again.
+TEST(CommandLine, DoctorReportsTheRunningProgramsOwnPrintWatch) {
+    StandIn box;
+    printing::WriteChosenPrinter(L"Laser");
+    const std::string own = "Switch when printing: to \"Laser\": ignored, no such printer";
+    const auto said = [] {
+        Command doctor(BinDir(), L"doctor");
+        doctor.Finish();
+        return Lines(doctor.out).back();
+    };
+    EXPECT_EQ(said(), own);
+    {
+        Program program(BinDir() + L"\\Varnosklen.exe", BinDir());
+        EXPECT_TRUE(
+            WaitFor([&] { return said() == own + " (looked for again), as the running Varnosklen.exe watches it"; }));
+    }
+    printing::WriteChosenPrinter(L"");
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ bool Form1::Create() {
     mnuTray = trayMenu_.Create();
     ChangeHotkey(settings::ReadHotkey());  // none while another program holds it
     notificationsOn_ = settings::ReadNotifications();
-    if (printing::ReadChosenPrinter(printer_)) WatchChosenPrinter();
+    printSwitch_.Start(hwnd_);
     // The settings from the window too, where no control upsets its layout.
     HMENU systemMenu = GetSystemMenu(hwnd_, FALSE);
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -153,7 +153,7 @@ bool Form1::ChangeHotkey(const settings::Hotkey& hotkey) {
 
 SettingsValues Form1::SettingsInForce() {
     SettingsValues values = {hotkey_, StartsWithWindows(), notificationsOn_, settings::ReadLanguageChoice(), {}};
-    lstrcpynW(values.printer, printer_, printing::NAME_CHARS);
+    lstrcpynW(values.printer, printSwitch_.Printer(), printing::NAME_CHARS);
     return values;
 }
 
@@ -259,6 +259,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE: return OnSettingChange(wParam, lParam);
     case WM_DEVICECHANGE: return OnDeviceChange(wParam, lParam);
     case WM_DEVICE_WORK_WAITING: return OnDeviceWorkWaiting();
+    case PrintSwitch::MESSAGE: return OnPrintWatch(wParam, lParam);
     case WM_COPYDATA: return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<COPYDATASTRUCT*>(lParam));
     case WM_HOTKEY: return OnHotKey(wParam);
     case WM_INITMENUPOPUP: return OnInitMenuPopup(wParam);
@@ -393,7 +394,7 @@ LRESULT Form1::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
 LRESULT Form1::OnDestroy() {
     KillTimer(hwnd_, TIMER1_ID);
     UnregisterHotKey(hwnd_, HOTKEY_ID);
-    printWatch_.Stop();
+    printSwitch_.Stop();
     return 0;
 }
 
@@ -448,6 +449,7 @@ void Form1::Timer1_Timer() {
     RunDeviceWork(DeviceWork::Tick);
     // A tick that waits for other device work has seen nothing new.
     if (!deviceBusy_ && hwnd_) NoteDeviceState();
+    ShowPrintNotice(printSwitch_.Settle(passesSentAt_, !deviceBusy_ && !pressWaiting_));
 }
 
 void Form1::NoteDeviceState() {
@@ -584,4 +586,44 @@ void Form1::SetTrayMenuItems(int16_t& window_state) {
         trayMenu_.SetItemEnabled(ID_MNU_TRAY_MINIMIZE, true);
         trayMenu_.SetItemEnabled(ID_MNU_TRAY_RESTORE, false);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The print switch: what its worker tells the window
+
+void Form1::ChangePrinter(const wchar_t* name) { printSwitch_.Change(name); }
+
+LRESULT Form1::OnPrintWatch(WPARAM event, LPARAM value) {
+    switch (static_cast<printing::PrintEvent>(event)) {
+    case printing::PrintEvent::Jobs: PressForPrinting(value != 0); break;
+    case printing::PrintEvent::Health: printSwitch_.NoteHealth(value); break;
+    case printing::PrintEvent::Listed:
+        printSwitch_.NoteListed();
+        settingsDialog_.PrintersListed();
+        break;
+    }
+    return 0;
+}
+
+// A new job of this user: the press is the button's, so one sequence at a time holds.
+void Form1::PressForPrinting(bool offline) {
+    if (!probed_) RunDeviceWork(DeviceWork::Tick);  // a job before the first tick: the box is looked at first
+    const device::DeviceState state = lastProbe_.state;
+    if (!printSwitch_.Wants(state, GetTickCount64(), passesSentAt_)) return;
+    const ULONGLONG before = passesSentAt_;
+    const bool pressed = state == device::DeviceState::Present;
+    const Press press = pressed ? Command1_Click() : Press::NotMade;
+    // Queued behind the work in progress: told once it is done.
+    const std::optional<Notice> notice =
+        printSwitch_.Pressed(press == Press::Sent, press == Press::Queued, before, offline);
+    // Kept from the box by another program: the press has said so itself.
+    if (pressed && press == Press::NotMade) return;
+    ShowPrintNotice(notice);
+}
+
+void Form1::ShowPrintNotice(const std::optional<Notice>& notice) {
+    if (!notice || !notificationsOn_ || !hwnd_) return;
+    APIStuff::ShowTrayNotification(
+        Text(TextId::NoticeTitle), notice->text,
+        notice->warning ? APIStuff::NotificationKind::Warning : APIStuff::NotificationKind::Information);
 }

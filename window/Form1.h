@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "common/Scoped.h"
-#include "printing/QueueWatcher.h"
 #include "settings/Hotkey.h"
 #include "tray/TrayHost.h"
 #include "window/Notifier.h"
+#include "window/PrintSwitch.h"
 #include "window/SettingsDialog.h"
 #include "window/StatusBox.h"
 #include "window/TrayMenu.h"
@@ -49,12 +49,13 @@ public:
     void ChangeNotifications(bool on) override;
     void ChangeLanguage(settings::Language language) override;
     void ChangePrinter(const wchar_t* name) override;
+    bool KnownPrinters(printing::Buffer& names, printing::Watch& watch) override {
+        return printSwitch_.Watch().Printers(names, watch);
+    }
+    void AskPrinters() override { printSwitch_.Watch().AskPrinters(); }
     HWND SettingsDialogHandle() const { return settingsDialog_.Handle(); }
-    // The print switch: the chosen printer's queue, whose handle the message
-    // loop waits on beside the messages (null while nothing is watched), and
-    // what to do once it is signalled.
-    HANDLE PrinterChangeHandle() const { return printWatch_.ChangeHandle(); }
-    void PrinterQueueChanged();
+    // The print switch's watch, as its worker last told of it.
+    const PrintSwitch& PrintSwitchState() const { return printSwitch_; }
     // No change of the box is waiting to settle into a notification.
     bool NoticesSettled() const { return notifier_.Settled(); }
 
@@ -133,8 +134,9 @@ private:
     // What the window does with the box's settled changes while it is hidden.
     void NoteDeviceState();
     void TellWhileHidden(const wchar_t* text, bool warning);
-    void WatchChosenPrinter();
-    void PressForPrinting();
+    LRESULT OnPrintWatch(WPARAM event, LPARAM value);
+    void PressForPrinting(bool offline);
+    void ShowPrintNotice(const std::optional<Notice>& notice);
 
     LRESULT OnTimer(WPARAM id);
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
@@ -180,8 +182,6 @@ private:
     bool notificationsOn_ = true;
     Notifier notifier_;
     SettingsDialog settingsDialog_;
-    printing::PrinterName printer_ = {};  // whose jobs take the box; empty for none
-    printing::QueueWatcher printWatch_;
-    bool printFailureSaid_ = false;  // a job's press that could not be made, told once
-    HACCEL shortcuts_ = nullptr;     // a resource's, freed with the program
+    PrintSwitch printSwitch_;
+    HACCEL shortcuts_ = nullptr;  // a resource's, freed with the program
 };

@@ -1,5 +1,5 @@
-// The program's one thread waits here: for its messages, and for the print
-// switch's queue handle beside them, at no cost while neither comes.
+// The program's one window thread waits here for its messages, at no cost
+// while none comes; the print switch's worker posts among them.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,8 @@ class Form1;
 
 namespace messageloop {
 
-// Waits up to timeout_ms for a message or the queue's handle and handles
-// what came. False once WM_QUIT is taken, with its exit code.
+// Waits up to timeout_ms for a message and handles what came. False once
+// WM_QUIT is taken, with its exit code.
 bool HandleNext(Form1& form, int& exit_code, DWORD timeout_ms = INFINITE);
 
 // A press's wait for the box's lock: the messages that come meanwhile are

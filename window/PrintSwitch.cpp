@@ -1,58 +1,49 @@
-// The print switch: a new job of this user on the chosen printer, while the
-// box is on the bus (the printer is on the other PC), presses as the button
-// does. The job itself is left to Windows, which keeps it queued until the
-// printer arrives.
+#include "window/PrintSwitch.h"
+
 #include "printing/PrinterSetting.h"
-#include "tray/APIStuff.h"
-#include "tray/TrayNotification.h"
-#include "window/Form1.h"
 #include "window/Texts.h"
 
 namespace {
 
-// A press of these last moments (a burst's first job, or the user's own)
-// has not shown in a probe yet: another would switch the printer back.
+// A press of these last moments has not shown in a probe yet: another would
+// switch the printer back.
 constexpr ULONGLONG PRESS_HOLD_MS = Notifier::SETTLE_MS;
 
 }  // namespace
 
-void Form1::WatchChosenPrinter() {
-    if (printer_[0])
-        printWatch_.Start(printing::ActiveSpooler(), printer_);
-    else
-        printWatch_.Stop();
+void PrintSwitch::Start(HWND window) {
+    printing::ReadChosenPrinter(printer_);
+    watch_.Start(window, MESSAGE, printer_);
 }
 
-void Form1::ChangePrinter(const wchar_t* name) {
+void PrintSwitch::Change(const wchar_t* name) {
     lstrcpynW(printer_, name, printing::NAME_CHARS);
-    WatchChosenPrinter();
+    watch_.Choose(printer_);
 }
 
-// Woken by the queue's handle: no call to the box unless a job of this user came.
-void Form1::PrinterQueueChanged() {
-    if (printWatch_.TakeChanges() > 0) PressForPrinting();
+bool PrintSwitch::Wants(device::DeviceState state, ULONGLONG now_ms, ULONGLONG passes_sent_at) const {
+    if (state == device::DeviceState::Absent || queued_) return false;  // the printer is here, or on its way
+    return !(passes_sent_at && now_ms - passes_sent_at < PRESS_HOLD_MS);
 }
 
-// The last probe decides, as it decides whether the button is on: a box off
-// the bus means the printer is here already.
-void Form1::PressForPrinting() {
-    const device::DeviceState state = lastProbe_.state;
-    if (state == device::DeviceState::Absent) return;
-    const ULONGLONG now = GetTickCount64();
-    if (passesSentAt_ && now - passesSentAt_ < PRESS_HOLD_MS) return;
-    bool made = false;
-    if (state == device::DeviceState::Present) {
-        const ULONGLONG before = passesSentAt_;
-        Command1_Click();
-        made = deviceBusy_ || passesSentAt_ != before;  // queued behind work in progress, or sent
-    }
-    // A press that could not be made waits for the next job, and is told once.
-    const wchar_t* text = made                ? Text(TextId::NoticePrintSwitched)
-                          : printFailureSaid_ ? nullptr
-                                              : Text(TextId::NoticePrintWaits);
-    printFailureSaid_ = !made;
-    if (!text || !notificationsOn_ || !hwnd_) return;
-    APIStuff::ShowTrayNotification(
-        Text(TextId::NoticeTitle), text,
-        made ? APIStuff::NotificationKind::Information : APIStuff::NotificationKind::Warning);
+std::optional<Notice> PrintSwitch::Pressed(bool sent, bool queued, ULONGLONG passes_sent_before, bool offline) {
+    if (!queued) return Outcome(sent, offline);
+    queued_ = true, queuedOffline_ = offline, queuedFrom_ = passes_sent_before;
+    return std::nullopt;
+}
+
+std::optional<Notice> PrintSwitch::Settle(ULONGLONG passes_sent_at, bool device_idle) {
+    if (!queued_ || !device_idle) return std::nullopt;
+    queued_ = false;
+    return Outcome(passes_sent_at != queuedFrom_, queuedOffline_);
+}
+
+// Connected only once the passes went out. A press that could not be made
+// waits for the next job, and is told once.
+std::optional<Notice> PrintSwitch::Outcome(bool sent, bool offline) {
+    const bool said = failureSaid_;
+    failureSaid_ = !sent;
+    if (sent) return Notice{Text(offline ? TextId::NoticePrintSwitchedOffline : TextId::NoticePrintSwitched), false};
+    if (said) return std::nullopt;
+    return Notice{Text(TextId::NoticePrintWaits), true};
 }

@@ -14,6 +14,12 @@ LRESULT Form1::OnCopyData(HWND reply_to, const COPYDATASTRUCT* data) {
     // goes to the reply window, so its process is the one that asks.
     DWORD asker = 0;
     if (!GetWindowThreadProcessId(reply_to, &asker) || !remote::MayAsk(asker)) return remote::REFUSED;
+    // The print switch's watch: what the worker last told, no call to the box or the spooler.
+    if (request.op == static_cast<uint32_t>(remote::Op::PrintWatch)) {
+        remote::Answer answer = remote::MakeAnswer(request, lastProbe_, PortByte);
+        answer.status = static_cast<int32_t>(printSwitch_.Health());
+        return remote::OfferAnswer(reply_to, hwnd_, answer);
+    }
     // Sent while a call of ours is running the window's messages: never in
     // the middle of it.
     if (deviceBusy_) return remote::BUSY;

@@ -149,7 +149,7 @@ void SettingsDialog::PreviewLanguage() {
     if (language == LanguageInUse()) return;
     owner_->ChangeLanguage(language);
     ShowTexts();
-    ShowPrinters(SendMessageW(Item(hwnd_, IDC_SETTINGS_PRINTER), CB_GETCURSEL, 0, 0));  // its entries' words
+    ShowPrinters();  // its entries' words
 }
 
 // Nothing changes: a language tried in the dialog is taken back.
@@ -166,34 +166,49 @@ void SettingsDialog::ShowValues() {
     CheckDlgButton(hwnd_, IDC_SETTINGS_START_WITH_WINDOWS, shown_.startWithWindows ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd_, IDC_SETTINGS_NOTIFICATIONS, shown_.notifications ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(hwnd_, IDC_SETTINGS_LANGUAGE), CB_SETCURSEL, static_cast<WPARAM>(shown_.language), 0);
+    SendMessageW(Item(hwnd_, IDC_SETTINGS_PRINTER), CB_RESETCONTENT, 0, 0);
     ShowPrinters();
+    owner_->AskPrinters();
 }
 
-// None, this PC's printers and a chosen one that no longer exists, which is
-// shown as such; the entry kept selected, or the chosen one. The spooler is asked about the chosen printer (or the
-// first listed, or the print server): without its notifications the list stays off and one sentence says why.
-void SettingsDialog::ShowPrinters(LRESULT keep) {
+void SettingsDialog::PrintersListed() {
+    if (hwnd_) ShowPrinters();
+}
+
+// None, this PC's printers as the worker last listed them, and a chosen one
+// that is gone or a connection, shown as such; the entry selected is kept.
+// Before the first listing the chosen one is shown as it is. Without the
+// spooler's notifications the list stays off and one sentence says why.
+void SettingsDialog::ShowPrinters() {
     HWND list = Item(hwnd_, IDC_SETTINGS_PRINTER);
+    printing::PrinterName selected;
+    if (SendMessageW(list, CB_GETCOUNT, 0, 0) > 0)
+        ChosenPrinter(selected);
+    else
+        lstrcpynW(selected, shown_.printer, printing::NAME_CHARS);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     AddEntry(list, Text(TextId::PrinterNone), NO_PRINTER);
-    const printing::Spooler* spooler = printing::ActiveSpooler();
-    printing::Buffer buffer;
-    DWORD count = 0;
-    if (!spooler || !printing::ListPrinters(*spooler, buffer, count)) count = 0;
-    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.Data());
-    LRESULT chosen = 0;
-    for (DWORD i = 0; i < count; ++i) {
-        const LRESULT index = AddEntry(list, printers[i].pPrinterName, LISTED_PRINTER);
-        if (shown_.printer[0] && lstrcmpiW(printers[i].pPrinterName, shown_.printer) == 0) chosen = index;
+    printing::Buffer names;
+    printing::Watch watch = printing::Watch::Off;
+    const bool listed = owner_->KnownPrinters(names, watch);
+    LRESULT select = 0;
+    bool chosenListed = !listed;
+    for (const wchar_t* name = listed ? reinterpret_cast<const wchar_t*>(names.Data()) : L""; *name;
+         name += lstrlenW(name) + 1) {
+        const LRESULT index = AddEntry(list, name, LISTED_PRINTER);
+        if (selected[0] && printing::SameName(name, selected)) select = index;
+        chosenListed = chosenListed || printing::SameName(name, shown_.printer);
     }
-    if (shown_.printer[0] && !chosen) {
-        wchar_t gone[printing::NAME_CHARS + 64];
-        wsprintfW(gone, Text(TextId::PrinterGone), shown_.printer);
-        chosen = AddEntry(list, gone, GONE_PRINTER);
+    if (shown_.printer[0] && !chosenListed) {
+        const bool connection = shown_.printer[0] == L'\\' && shown_.printer[1] == L'\\';
+        wchar_t text[printing::NAME_CHARS + 64];
+        wsprintfW(text, Text(connection ? TextId::PrinterConnection : TextId::PrinterGone), shown_.printer);
+        const LRESULT index = AddEntry(list, text, GONE_PRINTER);
+        if (lstrcmpW(selected, shown_.printer) == 0) select = index;
+    } else if (!listed && shown_.printer[0]) {
+        select = AddEntry(list, shown_.printer, LISTED_PRINTER);
     }
-    SendMessageW(list, CB_SETCURSEL, keep >= 0 ? keep : chosen, 0);
-    const wchar_t* asked = shown_.printer[0] ? shown_.printer : count ? printers[0].pPrinterName : nullptr;
-    const printing::Watch watch = printing::TryWatch(spooler, asked);
+    SendMessageW(list, CB_SETCURSEL, select, 0);
     const bool unavailable = watch == printing::Watch::NoNotifications || watch == printing::Watch::NoSpooler;
     SetDlgItemTextW(hwnd_, IDC_SETTINGS_PRINTER_NOTE, unavailable ? Text(TextId::PrintSwitchUnavailable) : L"");
     EnableWindow(list, !unavailable);

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "printing/QueueWatcher.h"
+#include "printing/PrintWatch.h"
 #include "settings/Hotkey.h"
 #include "settings/Language.h"
 
@@ -32,6 +32,11 @@ public:
     virtual void ChangeLanguage(settings::Language language) = 0;
     // Watches this printer's queue from now, or none (empty).
     virtual void ChangePrinter(const wchar_t* name) = 0;
+    // The last listing of this PC's printers (a NUL after each name) and
+    // whether the spooler tells of their jobs; false before the first.
+    virtual bool KnownPrinters(printing::Buffer& names, printing::Watch& watch) = 0;
+    // A new listing, told by PrintersListed.
+    virtual void AskPrinters() = 0;
 
 protected:
     ~SettingsOwner() = default;
@@ -48,6 +53,8 @@ public:
     // Opens the dialog, or brings the open one forward.
     void Open(HINSTANCE instance, HWND owner_window, SettingsOwner& owner);
     HWND Handle() const { return hwnd_; }
+    // A new listing of the printers: shown, the entry selected kept.
+    void PrintersListed();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -57,7 +64,7 @@ private:
     settings::LanguageChoice ChosenLanguage() const;
     void PreviewLanguage();
     void Close();
-    void ShowPrinters(LRESULT keep = -1);
+    void ShowPrinters();
     void ChosenPrinter(printing::PrinterName& name);
     void Accept();
     void Refuse(const wchar_t* message);

@@ -58,6 +58,8 @@ const wchar_t* const GREEK[] = {
     texts::NOTICE_PRINT_WAITS,
     texts::PRESS_NOT_MADE,
     texts::NOTICE_PRESS_NOT_MADE,
+    texts::PRINTER_CONNECTION,
+    texts::NOTICE_PRINT_SWITCHED_OFFLINE,
 };
 
 const wchar_t* const ENGLISH[] = {
@@ -108,6 +110,8 @@ const wchar_t* const ENGLISH[] = {
     en::NOTICE_PRINT_WAITS,
     en::PRESS_NOT_MADE,
     en::NOTICE_PRESS_NOT_MADE,
+    en::PRINTER_CONNECTION,
+    en::NOTICE_PRINT_SWITCHED_OFFLINE,
 };
 static_assert(sizeof GREEK / sizeof GREEK[0] == COUNT && sizeof ENGLISH / sizeof ENGLISH[0] == COUNT,
               "a text for every id in every language");

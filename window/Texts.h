@@ -57,6 +57,8 @@ enum class TextId {
     NoticePrintWaits,
     PressNotMade,
     NoticePressNotMade,
+    PrinterConnection,
+    NoticePrintSwitchedOffline,
     Count
 };
 
@@ -169,6 +171,10 @@ inline constexpr wchar_t NOTICE_PRINT_SWITCHED[] =
 inline constexpr wchar_t NOTICE_PRINT_WAITS[] =
     L"Η εκτύπωσή σας περιμένει: το κοινό περιφερειακό USB δεν μπόρεσε να συνδεθεί αυτόματα σε αυτόν τον "
     L"υπολογιστή. Πατήστε «Σύνδεση με το κοινό περιφεριακό USB».";
+inline constexpr wchar_t PRINTER_CONNECTION[] = L"%s (σύνδεση σε εκτυπωτή άλλου υπολογιστή)";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED_OFFLINE[] =
+    L"Το κοινό περιφερειακό USB συνδέθηκε σε αυτόν τον υπολογιστή για την εκτύπωσή σας. Ο εκτυπωτής είναι "
+    L"ρυθμισμένος σε «Χρήση εκτυπωτή χωρίς σύνδεση»: η εργασία περιμένει μέχρι να απενεργοποιηθεί αυτή η ρύθμιση.";
 
 // A press that another program kept from the box: in the status box until
 // a probe shows the box again, and from the icon while the window is hidden.

@@ -100,5 +100,9 @@ inline constexpr wchar_t PRESS_NOT_MADE[] =
 inline constexpr wchar_t NOTICE_PRESS_NOT_MADE[] =
     L"The shared USB device was not connected: another program was using the Varnosklen switch and did not let it "
     L"go in time. Try again shortly.";
+inline constexpr wchar_t PRINTER_CONNECTION[] = L"%s (a connection to another computer's printer)";
+inline constexpr wchar_t NOTICE_PRINT_SWITCHED_OFFLINE[] =
+    L"The shared USB device is now connected to this PC for your print job. The printer is set to \"Use Printer "
+    L"Offline\": the job waits until you turn that off.";
 
 }  // namespace texts::english

@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 gcc-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix
   xvfb xauth x11-utils imagemagick xdotool
-  locales googletest python3 clang-format git
+  locales googletest python3 python3-yaml clang-format git
   nsis
 )
 if [ "$VARNOSKLEN_ARCH" = 32 ]; then

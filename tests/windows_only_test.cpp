@@ -13,13 +13,10 @@
 #include "remote/Protocol.h"
 #include "support/TestSupport.h"
 #include "window/Form1.h"
-#include "window/Texts.h"
 
 namespace {
 
 using namespace support;
-
-bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // scripts/test.sh prints every reason after the suite: keep the prefix.
 #define WINDOWS_ONLY(why) \
@@ -31,9 +28,11 @@ struct Command : Program {
         : Program(BinDir() + L"\\varnosklen-cli.exe", BinDir(), {}, false, args, true) {}
 };
 
-Program* StartWindow() {
+// The program, once it has seen the box (in whatever language it speaks).
+Program* StartWindow(const StandIn& box) {
+    const LONG mark = box.Mark();
     auto* program = new Program(BinDir() + L"\\Varnosklen.exe", BinDir());
-    EXPECT_TRUE(WaitFor([&] { return WindowText(program->Control(Form1::ID_TEXT1)) == texts::PRESENT; }));
+    EXPECT_TRUE(WaitFor([&] { return box.Mark() > mark && IsWindowEnabled(program->Control(Form1::ID_COMMAND1)); }));
     return program;
 }
 
@@ -73,7 +72,7 @@ TEST(WindowsOnly, ALowIntegrityCommandIsRefusedAndCannotTakeTheBoxsLock) {
                 {"no lock yet", false, false, 4}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::unique_ptr<Program> program(row.program ? StartWindow() : nullptr);
+        std::unique_ptr<Program> program(row.program ? StartWindow(box) : nullptr);
         common::SharedSecurity users(common::MUTEX_FOR_USERS);
         HANDLE lock = row.lockOpen ? CreateMutexW(users.get(), FALSE, device::BOX_LOCK_NAME) : nullptr;
         const LONG mark = box.Mark();
@@ -90,7 +89,7 @@ TEST(WindowsOnly, ACommandJudgedHungStillGetsItsAnswer) {
     WINDOWS_ONLY("Wine never judges a thread hung");
     StandIn box;
     box->switchOnCommand = 0;
-    std::unique_ptr<Program> program(StartWindow());
+    std::unique_ptr<Program> program(StartWindow(box));
     const ULONGLONG start = GetTickCount64();
     Command command(L"switch --wait 30");
     bool judged = false;
@@ -109,7 +108,7 @@ TEST(WindowsOnly, ACommandJudgedHungStillGetsItsAnswer) {
 TEST(WindowsOnly, TheWindowIsNeverJudgedHungWhileItsPressWaits) {
     WINDOWS_ONLY("Wine never judges a window hung (IsHungAppWindow)");
     StandIn box;
-    std::unique_ptr<Program> program(StartWindow());
+    std::unique_ptr<Program> program(StartWindow(box));
     const LONG mark = box.Mark();
     {
         device::BoxLock other(0);
@@ -162,7 +161,7 @@ TEST(WindowsOnly, TheRealSpoolersJobsPressOnceAndAgainAfterItRestarts) {
     } removed;
     StandIn box;
     printing::WriteChosenPrinter(PRINTER);
-    std::unique_ptr<Program> program(StartWindow());
+    std::unique_ptr<Program> program(StartWindow(box));
     const auto presses = [&](LONG mark) { return box.CountSince(mark, standin::OP_SET_OUT_DATA_PORT) / 3; };
     LONG mark = box.Mark();
     ASSERT_TRUE(PrintAJob());

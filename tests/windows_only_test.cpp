@@ -148,7 +148,7 @@ bool PrintAJob() {
 // presses once, and again after the spooler restarts.
 TEST(WindowsOnly, TheRealSpoolersJobsPressOnceAndAgainAfterItRestarts) {
     WINDOWS_ONLY("Wine's spooler gives no change notifications");
-    if (!IsUserAnAdmin()) GTEST_SKIP() << "adding a printer needs an administrator: run the tests as one";
+    if (!IsUserAnAdmin()) GTEST_SKIP() << "Windows only, not run without an administrator: adding a printer needs one";
     ASSERT_EQ(PowerShell(L"Add-PrinterDriver -Name 'Generic / Text Only'; "
                          L"Add-Printer -Name 'Varnosklen Test Printer' -DriverName 'Generic / Text Only' "
                          L"-PortName 'NUL:'"),

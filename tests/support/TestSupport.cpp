@@ -18,7 +18,7 @@ class MadeForThisCodePage : public testing::Environment {
     void SetUp() override {
         const char* made_for = getenv("VARNOSKLEN_EXPECT_ACP");
         if (made_for && !UnderWine() && UINT(atoi(made_for)) != GetACP())
-            GTEST_SKIP() << "made for a Windows whose code page is " << made_for << "; this one's is " << GetACP();
+            GTEST_SKIP() << "Made for a Windows whose code page is " << made_for << "; this one's is " << GetACP();
     }
 };
 const testing::Environment* const madeForThisCodePage = testing::AddGlobalTestEnvironment(new MadeForThisCodePage);

@@ -6,6 +6,7 @@
 #include <winspool.h>
 
 #include <iostream>
+#include <memory>
 
 #include "common/SharedSecurity.h"
 #include "device/BoxLock.h"

@@ -19,7 +19,7 @@ namespace {
 
 using namespace support;
 
-// scripts/test.sh prints every reason after the suite: keep the prefix.
+// scripts/skipped.sh and run-tests.cmd find the reasons by this prefix.
 #define WINDOWS_ONLY(why) \
     if (UnderWine()) GTEST_SKIP() << "Windows only, not run under Wine: " << why
 

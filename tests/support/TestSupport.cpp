@@ -299,13 +299,3 @@ TempDir::~TempDir() {
 }
 
 }  // namespace support
-
-// GoogleTest's main, but a program whose every case was skipped, none
-// failed, ends with SKIPPED_EXIT_CODE, which CTest and run-tests.cmd report
-// as not run. Any other mix keeps GoogleTest's code: a skip never hides a failure.
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (RUN_ALL_TESTS() != 0) return 1;
-    const testing::UnitTest& run = *testing::UnitTest::GetInstance();
-    return run.skipped_test_count() > 0 && run.successful_test_count() == 0 ? support::SKIPPED_EXIT_CODE : 0;
-}

@@ -17,8 +17,6 @@ namespace support {
 
 // Under Wine, whose ntdll exports its version; Windows' does not.
 bool UnderWine();
-// A test program whose every case was skipped ends with this code (tests/CMakeLists.txt).
-inline constexpr int SKIPPED_EXIT_CODE = 77;
 
 // Handles this thread's messages until the condition holds or the deadline
 // passes; true when it held.

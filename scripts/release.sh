@@ -5,6 +5,9 @@
 #   Varnosklen-1.0-win32.zip       Varnosklen-1.0/: the program, its read-me and licence
 #   Varnosklen-1.0-demo-win32.zip  Varnosklen-1.0-demo/: a demo on the stand-in switch,
 #                                  with its own copy of the program
+#   Varnosklen-1.0-tests-win32.zip Varnosklen-1.0-tests/: the test programs, the programs
+#                                  and the stand-in they drive, and run-tests.cmd, which
+#                                  runs every CTest entry of this build on a Windows PC
 # The two share no path, so unpacking one over the other can never put the
 # demo's stand-in AVR309.dll beside a real installation. The program is built
 # twice from scratch in separate folders and must come out byte for byte the
@@ -85,6 +88,81 @@ if shared:
     sys.exit("release.sh: the program and the demo archives share " + ", ".join(sorted(shared)))
 for name in ("DIAVASE-README.txt", "LICENSE.txt", "NOTICES.txt"):  # for the setup program, as in the archive
     (texts / name).write_bytes(program[name])
+PY
+
+# The test package: what CTest runs here, as a Windows PC runs it without Wine.
+ctest --test-dir "$BUILD_DIR" --show-only=json-v1 >"$BUILD_DIR/tests.json"
+python3 - "$out" "$stamp" "$BIN_DIR" "$BUILD_DIR/tests.json" "$VERSION" <<'PY'
+import json, pathlib, sys, time, zipfile
+out, bin_dir, listing = (pathlib.Path(sys.argv[i]) for i in (1, 3, 4))
+when, version = time.gmtime(int(sys.argv[2]))[:6], sys.argv[5]
+folder = f"Varnosklen-{version}-tests"
+# The figures' programs are no tests.
+measuring = {"bench.exe", "soak.exe", "bare_timer.exe", "bare_console.exe"}
+files = sorted(f for f in bin_dir.iterdir() if f.suffix.lower() in (".exe", ".dll") and f.name not in measuring)
+# As in the build: the programs in bin\\, and beside it the icons resources_test compares.
+entries = {f"bin/{f.name}": f.read_bytes() for f in files}
+entries.update({f"resources/{f.name}": f.read_bytes() for f in sorted((bin_dir / "../resources").glob("*.ico"))})
+
+lines = [
+    "@echo off",
+    f"rem Runs every test of Varnosklen {version} on this PC, on the stand-in switch in this",
+    "rem folder, then prints one line: N passed, N failed, N skipped. Each one's output is",
+    "rem in results\\NAME.txt. Some need an administrator; see docs/development.md.",
+    "setlocal",
+    'cd /d "%~dp0bin"',
+    "if not exist ..\\results mkdir ..\\results",
+    "set passed=0",
+    "set failed=0",
+    "set skipped=0",
+]
+for test in json.load(open(listing))["tests"]:
+    props = {p["name"]: p["value"] for p in test.get("properties", [])}
+    command = test["command"]
+    if not command[0].lower().endswith(".exe"):
+        command = command[1:]  # the Wine loader
+    program = pathlib.Path(command[0]).name
+    name = test["name"]
+    lines += ["echo " + name, "setlocal"]
+    lines += [f'set "{entry}"' for entry in props.get("ENVIRONMENT", []) if not entry.startswith("LC_ALL=")]
+    lines += [" ".join([program] + command[1:]) + f' > "..\\results\\{name}.txt" 2>&1',
+              "endlocal & set code=%errorlevel%", f"call :tally {name}"]
+lines += [
+    "echo.",
+    "echo %passed% passed, %failed% failed, %skipped% skipped",
+    "if %failed% gtr 0 exit /b 1",
+    "exit /b 0",
+    "",
+    ":tally",
+    'if not "%code%"=="0" (',
+    "  set /a failed+=1",
+    "  echo   failed, exit code %code%: see results\\%1.txt",
+    "  exit /b",
+    ")",
+    "set skip=0",
+    'find "Windows only, " "..\\results\\%1.txt" >nul',
+    "if not errorlevel 1 set skip=1",
+    'find "Made for a Windows " "..\\results\\%1.txt" >nul',
+    "if not errorlevel 1 set skip=1",
+    'if "%skip%"=="0" (',
+    "  set /a passed+=1",
+    "  echo   passed",
+    "  exit /b",
+    ")",
+    "set /a skipped+=1",
+    "echo   skipped:",
+    'find "Windows only" < "..\\results\\%1.txt"',
+    'find "Made for" < "..\\results\\%1.txt"',
+    "exit /b",
+]
+with zipfile.ZipFile(out / f"Varnosklen-{version}-tests-win32.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    entries["run-tests.cmd"] = ("\r\n".join(lines) + "\r\n").encode("ascii")
+    for arcname, data in entries.items():
+        info = zipfile.ZipInfo(f"{folder}/{arcname}", when)
+        info.compress_type = zipfile.ZIP_DEFLATED
+        info.external_attr = 0o644 << 16
+        z.writestr(info, data)
+print(out / f"Varnosklen-{version}-tests-win32.zip")
 PY
 
 # make_setup BUILD OUT: the setup program of the programs built in BUILD.

@@ -22,7 +22,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   # Wine's own fonts: its Marlett draws the title bar's buttons (scripts/lib.sh).
   fonts-wine
-  locales googletest python3 clang-format git
+  locales googletest python3 python3-yaml clang-format git
   nsis
 )
 if [ "$VARNOSKLEN_ARCH" = 32 ]; then

@@ -10,6 +10,7 @@ trap cleanup EXIT
 run_setup
 bash "$ROOT/scripts/format.sh" --check
 bash "$ROOT/scripts/links.sh"
+bash "$ROOT/scripts/check-workflow.sh"
 prepare_wine_session -DVARNOSKLEN_WERROR=ON
 build_other -DVARNOSKLEN_WERROR=ON
 check_release_build
@@ -22,6 +23,7 @@ failed=()
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --output-on-failure -j 2 -LE dpi "$@" || failed+=("the suite")
+bash "$ROOT/scripts/skipped.sh" "$BUILD_DIR"
 wineserver -k || true
 # The layout again at 120 and 144 dpi, in the same prefix switched between runs.
 for dpi in 120 144; do

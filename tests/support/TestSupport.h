@@ -15,6 +15,9 @@
 
 namespace support {
 
+// Under Wine, whose ntdll exports its version; Windows' does not.
+bool UnderWine();
+
 // Handles this thread's messages until the condition holds or the deadline
 // passes; true when it held.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000);

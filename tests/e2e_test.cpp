@@ -337,6 +337,8 @@ TEST_F(EndToEnd, SlowCallsHoldTheWindowOnlyWhileTheyLastAndPressesAreNeverLost) 
 
 TEST_F(EndToEnd, ArbitraryTrayAndSystemMessagesFromOutsideDoNoHarm) {
     HWND window = Start().Window();
+    // Found as soon as it is made: shown a moment later, on a loaded machine later still.
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
     std::mt19937 random(2025);
     for (int i = 0; i < 400; ++i) {
         const WPARAM wParam = random();
